@@ -1,0 +1,3 @@
+#include "dorsik/driver.h"
+
+int main(int argc, char** argv) { return kit::run_dorsik(argc, argv); }

@@ -1,0 +1,47 @@
+// The configuration translator: titles, properties and comments, one line at
+// a time, into XML or the light form (elements without angle brackets).
+#pragma once
+
+#include <vector>
+
+#include "runtime/text.h"
+
+namespace kit {
+
+// true selects the light form; set once by the driver before converting.
+extern bool light_mode;
+
+// How a conversion ended; each failure names the file it concerns.
+enum class Outcome { converted, cannot_open, cannot_read, cannot_write };
+
+struct Conversion {
+  Outcome outcome = Outcome::converted;
+  Text file;  // the file the failure concerns; empty after a conversion
+};
+
+// Converts the whole source into the target. On a failure reports nothing
+// itself; a source that cannot be opened leaves no target behind.
+Conversion convert_file(const Text& source, const Text& target);
+
+// `<comment value="..." />`, with "--" broken up as "- -".
+Text translate_comment(const Text& text);
+
+// `<title name="..." />` for a "[name]" line; "" when the line has no "[".
+Text translate_title(const Text& line);
+
+// The entry element with one option per value and the trailing comment,
+// lines joined by "\n", without a final one; "" when the line, its trailing
+// comment cut off, has no "=" or ":".
+Text translate_property(const Text& line);
+
+// The value trimmed, escaped for XML and enclosed in `quote` (one character);
+// a value already enclosed in apostrophes is kept as it stands.
+Text quote_value(const Text& value, char quote);
+
+// The comma-separated items, each trimmed; never empty ("" gives one item).
+std::vector<Text> split_values(const Text& text);
+
+// Writes the three spaces that indent a top-level element.
+bool write_indent(std::FILE* out);
+
+}  // namespace kit

@@ -1,0 +1,125 @@
+// Text: the runtime's byte string with value semantics.
+//
+// Positions are 0-based byte indexes and -1 means "not found". Negative slice
+// positions count from the end. No operation fails: out-of-range positions
+// are clamped or give the empty text, as each contract says.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <iosfwd>
+#include <string>
+#include <string_view>
+
+namespace kit {
+
+// Whether the end position of `slice` and `splice` is part of the range.
+enum class End : bool { exclusive, inclusive };
+
+class Text {
+public:
+  // Construction; each numeric form has the text the C formats give.
+  Text() = default;
+  Text(const char* s);                        // copy up to the NUL; null gives ""
+  Text(std::string_view bytes) : bytes_(bytes) {}  // the bytes as they are
+  explicit Text(std::string&& bytes) noexcept : bytes_(std::move(bytes)) {}
+  explicit Text(bool b);                      // "1" or ""
+  explicit Text(char c);                      // the one-byte text
+  explicit Text(int n);                       // "%d"
+  explicit Text(unsigned n);                  // "%u"
+  explicit Text(std::uint64_t n);             // as a double, "%g"
+  explicit Text(double d);                    // "%g"
+
+  // Replace the content with what the matching constructor would give.
+  template <typename T> void set(const T& value) { *this = Text(value); }
+
+  // Reading.
+  int length() const { return static_cast<int>(bytes_.size()); }
+  bool is_empty() const { return bytes_.empty(); }
+  char first_char() const { return bytes_.empty() ? '\0' : bytes_[0]; }  // NUL when empty
+  int to_int() const;                         // as atoi reads it; 0 without digits
+  double to_real() const;                     // as atof reads it; 0.0 when empty
+  std::int64_t to_int64() const;              // to_real truncated toward zero
+  bool is_number() const;                     // digits with at most one inner 'e'; "" counts
+  bool truth() const;                         // false for "" and number-like zeros
+  const char* c_str() const { return bytes_.c_str(); }  // valid until the text changes
+  std::string_view view() const { return bytes_; }
+  const std::string& str() const { return bytes_; }
+  Text at(int i) const;                       // one-byte text; "" past the end
+
+  // Comparison: same-length number-like texts compare by value (see compare).
+  int compare(const Text& other) const;        // -1, 0 or 1
+  int compare_nocase(const Text& other) const; // sign only; 0 when equal ignoring case
+
+  // Searching; -1 when absent. `from` is 0 or more.
+  int find(const Text& needle, int from = 0) const;
+  int find_nocase(const Text& needle, int from = 0) const;
+  bool contains(const Text& needle) const { return find(needle, 0) != -1; }
+
+  // New texts from this one.
+  Text slice(int start, int end, End bound) const;  // clamps; "" when the range is empty
+  Text trim() const;                          // space, \t, \n, \v, \r; not \f
+  Text ltrim() const;
+  Text rtrim() const;
+  Text lower() const;
+  Text upper() const;
+  Text capitalize() const;                    // first byte upper-cased
+  Text repeat(int n) const;                   // "" when n <= 0
+
+  // Changes in place.
+  int append(const Text& x);                  // returns the new length
+  Text& operator+=(const Text& x) { append(x); return *this; }
+  Text& operator+=(char c) { bytes_ += c; return *this; }
+  void replace(const Text& search, const Text& replacement);  // every occurrence, no overlap;
+                                              // unchanged when the result would be empty
+  void insert(int pos, const Text& x);         // pos clamped to the text
+  void splice(int start, int end, const Text& x, End bound);
+  void set_at(int i, const Text& x);           // byte i becomes x's first; past the end appends
+  void set_repeat(const Text& x, int n);
+
+private:
+  std::string bytes_;
+};
+
+// Concatenation.
+Text operator+(const Text& a, const Text& b);
+Text operator+(const Text& a, const char* b);
+Text operator+(const char* a, const Text& b);
+
+// Ordering and equality with texts and character strings, through compare.
+bool operator==(const Text& a, const Text& b);
+bool operator!=(const Text& a, const Text& b);
+bool operator<(const Text& a, const Text& b);
+bool operator<=(const Text& a, const Text& b);
+bool operator>(const Text& a, const Text& b);
+bool operator>=(const Text& a, const Text& b);
+inline bool operator==(const Text& a, const char* b) { return a == Text(b); }
+inline bool operator!=(const Text& a, const char* b) { return a != Text(b); }
+inline bool operator<(const Text& a, const char* b) { return a < Text(b); }
+inline bool operator<=(const Text& a, const char* b) { return a <= Text(b); }
+inline bool operator>(const Text& a, const char* b) { return a > Text(b); }
+inline bool operator>=(const Text& a, const char* b) { return a >= Text(b); }
+
+// A text equals a boolean when its truth value does.
+inline bool operator==(const Text& a, bool b) { return a.truth() == b; }
+inline bool operator!=(const Text& a, bool b) { return a.truth() != b; }
+// A text equals a number only when it is number-like with that value.
+bool operator==(const Text& a, int n);
+bool operator==(const Text& a, double d);
+inline bool operator!=(const Text& a, int n) { return !(a == n); }
+inline bool operator!=(const Text& a, double d) { return !(a == d); }
+
+// 0.0 for the empty string, its atof reading otherwise; null reads as "".
+double real_of(const char* s);
+
+// Writes the bytes and nothing else.
+std::ostream& operator<<(std::ostream& out, const Text& t);
+
+}  // namespace kit
+
+template <> struct std::hash<kit::Text> {
+  std::size_t operator()(const kit::Text& t) const noexcept {
+    return std::hash<std::string_view>()(t.view());
+  }
+};
