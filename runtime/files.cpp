@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <memory>
 #include <cstring>
 #include <string>
 
@@ -23,14 +22,20 @@ Text read_line(std::FILE* in) {
   return Text(buffer);
 }
 
+bool LineReader::next(std::string_view& line) {
+  // getline grows the buffer to the line and counts embedded NUL bytes too.
+  char* raw = buffer_.release();
+  const ssize_t n = ::getline(&raw, &capacity_, in_);
+  buffer_.reset(raw);
+  if (n <= 0) return false;
+  line = std::string_view(raw, static_cast<std::size_t>(n));
+  return true;
+}
+
 Text read_whole_line(std::FILE* in) {
-  // getline grows its buffer to the line and counts embedded NUL bytes too.
-  char* raw = nullptr;
-  std::size_t capacity = 0;
-  const ssize_t n = ::getline(&raw, &capacity, in);
-  std::unique_ptr<char, decltype(&std::free)> buffer(raw, &std::free);
-  if (n <= 0) return Text();
-  return Text(std::string_view(buffer.get(), static_cast<std::size_t>(n)));
+  LineReader reader(in);
+  std::string_view line;
+  return reader.next(line) ? Text(line) : Text();
 }
 
 bool skip_byte_order_mark(std::FILE* in) {

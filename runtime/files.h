@@ -6,6 +6,9 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string_view>
 
 #include "runtime/text.h"
 
@@ -24,6 +27,24 @@ Text read_line(std::FILE* in);
 // One whole physical line of any length, its line feed kept when present;
 // "" at the end of the file or on an error.
 Text read_whole_line(std::FILE* in);
+
+// Reads whole lines of any length through one reused buffer: the fast path
+// of the converters, which see every line only once.
+class LineReader {
+public:
+  explicit LineReader(std::FILE* in) : in_(in) {}
+  // The next line with its line feed, valid until the next call; false at the
+  // end of the file or on an error (the stream's indicators tell which).
+  bool next(std::string_view& line);
+
+private:
+  struct Free {
+    void operator()(char* p) const { std::free(p); }
+  };
+  std::FILE* in_;
+  std::unique_ptr<char, Free> buffer_;
+  std::size_t capacity_ = 0;
+};
 
 // Skips a UTF-8 byte order mark at the current position, if one stands
 // there; any other bytes are left unread. Returns whether one was skipped.
