@@ -17,11 +17,6 @@ namespace {
 constexpr char indent[] = "   ";        // a top-level element
 constexpr char child_indent[] = "      ";  // an option or trailing comment
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
 // The angle brackets exist only in the XML form.
 const char* open_bracket() { return light_mode ? "" : "<"; }
 const char* close_bracket() { return light_mode ? "" : ">"; }
