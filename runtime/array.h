@@ -120,14 +120,19 @@ private:
   struct KeyIndex {
     std::vector<std::uint64_t> slots;             // 0 empty, else hash << 32 | (position + 1)
     int covered = 0;                              // positions 0..covered-1 are in the table
+    int used = 0;                                 // occupied slots
   };
 
   void append(Text key, Dyn value);
   int locate(std::string_view key) const;
   void catch_up() const;
+  void place(int position, std::uint32_t hash) const;
+  void rehash(std::size_t capacity) const;
+  void unindex_last();
   void forget_index();
   void renumber();
   void swap_elements(int i, int j);
+  bool any_equal_to(const Dyn& value) const;      // value == some element, by a scan
 
   std::vector<Text> keys_;
   std::vector<Dyn> values_;

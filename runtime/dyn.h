@@ -208,6 +208,7 @@ private:
   }
   Dyn with_number(char code, double right);
   Dyn& assign_number(char code, double right);
+  Dyn& keep_number(char code);
   bool holds_number() const;
   double number_value() const;
   void make_number_from_boolean();
@@ -217,7 +218,7 @@ private:
 };
 
 template <typename T, std::enable_if_t<std::is_arithmetic_v<T> && !std::is_same_v<T, bool>, int>>
-Dyn::Dyn(T n) noexcept : type_(tag::number), payload_(as_double(n)) {}
+Dyn::Dyn(T n) noexcept : type_(tag::number), payload_(std::in_place_type<double>, as_double(n)) {}
 
 // A key-value item; pushing it onto an Array stores the value under the key.
 struct Pair {
