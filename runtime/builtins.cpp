@@ -1,5 +1,7 @@
 #include "runtime/builtins.h"
 
+#include "runtime/dyn.h"
+
 #include <algorithm>
 #include <cctype>
 #include <climits>
@@ -51,12 +53,18 @@ double min(double a, double b) { return a <= b ? a : b; }
 double max(double a, double b) { return a > b ? a : b; }
 Text min(const Text& a, const Text& b) { return a.compare(b) <= 0 ? a : b; }
 Text max(const Text& a, const Text& b) { return a.compare(b) == 1 ? a : b; }
+Dyn min(const Dyn& a, const Dyn& b) { return a > b ? b : a; }
+Dyn max(const Dyn& a, const Dyn& b) { return a > b ? a : b; }
 
 // ---- Conversions -----------------------------------------------------------
 
 int int_of(double d) { return truncate_clamped<int>(d, INT_MIN, INT_MAX); }
 int int_of(const char* s) { return s != nullptr ? std::atoi(s) : 0; }
 int int_of(const Text& t) { return std::atoi(t.c_str()); }
+int int_of(const Dyn& d) {
+  const std::int64_t n = d.to_int64();
+  return n < INT_MIN ? INT_MIN : n > INT_MAX ? INT_MAX : static_cast<int>(n);
+}
 
 std::uint64_t natural(int n) { return static_cast<std::uint64_t>(static_cast<std::int64_t>(n)); }
 std::uint64_t natural(bool b) { return b ? 1 : 0; }
@@ -66,21 +74,25 @@ std::uint64_t natural(double d) {
 }
 std::uint64_t natural(const Text& t) { return static_cast<std::uint64_t>(t.to_int64()); }
 std::uint64_t natural(const char* s) { return natural(real(s)); }
+std::uint64_t natural(const Dyn& d) { return natural(d.to_int()); }
 
 double real(int n) { return n; }
 double real(std::uint64_t n) { return static_cast<double>(n); }
 double real(double d) { return d; }
 double real(const Text& t) { return real(t.c_str()); }
 double real(const char* s) { return s != nullptr ? std::strtod(s, nullptr) : 0.0; }
+double real(const Dyn& d) { return d.to_number(); }
 
 Text text(int n) { return Text(n); }
 Text text(std::uint64_t n) { return Text(n); }
 Text text(double d) { return Text(d); }
 Text text(const char* s) { return Text(s); }
 Text text(bool b) { return Text(b ? "true" : "false"); }
+Text text(const Dyn& d) { return d.to_text(); }
 
 Text chars_of(int n) { return Text(n); }
 Text chars_of(double d) { return Text(d); }
+Text chars_of(const Dyn& d) { return d.to_chars(); }
 
 Text hex(int n) {
   char buffer[16];
@@ -94,6 +106,8 @@ Text chr_text(int code) { return Text(chr(code)); }
 int ord(const char* s) { return s != nullptr ? static_cast<unsigned char>(s[0]) : 0; }
 int ord(const Text& t) { return static_cast<unsigned char>(t.first_char()); }
 bool bool_of(int n) { return n != 0; }
+bool is_array(const Dyn& d) { return d.type() == tag::array; }
+bool is_typed_array(const Dyn& d) { return d.type() == tag::typed_array; }
 std::uint64_t time_now() { return static_cast<std::uint64_t>(std::time(nullptr)); }
 
 // ---- Text functions on character strings -----------------------------------

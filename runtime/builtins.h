@@ -12,6 +12,8 @@
 
 namespace kit {
 
+class Dyn;
+
 // pad's alignment modes.
 inline constexpr int pad_right = 0;   // fill before the text
 inline constexpr int pad_left = 1;    // fill after the text
@@ -28,6 +30,8 @@ double min(double a, double b);  // a when a <= b, else b
 double max(double a, double b);  // a when a > b, else b
 Text min(const Text& a, const Text& b);  // by Text::compare
 Text max(const Text& a, const Text& b);
+Dyn min(const Dyn& a, const Dyn& b);     // a copy, by Dyn >
+Dyn max(const Dyn& a, const Dyn& b);
 
 // ---- Conversions -----------------------------------------------------------
 
@@ -36,27 +40,32 @@ Text max(const Text& a, const Text& b);
 int int_of(double d);
 int int_of(const char* s);      // atoi; 0 without digits
 int int_of(const Text& t);      // atoi; 0 without digits
+int int_of(const Dyn& d);       // Dyn::to_int64, clamped to the int range
 
 std::uint64_t natural(int n);   // sign-extended
 std::uint64_t natural(bool b);  // 0 or 1
 std::uint64_t natural(double d);          // truncated toward zero (negatives wrap); NaN 0
 std::uint64_t natural(const Text& t);     // Text::to_int64
 std::uint64_t natural(const char* s);     // strtod, truncated; 0 without a number
+std::uint64_t natural(const Dyn& d);      // Dyn::to_int (a boolean gives 0)
 
 double real(int n);
 double real(std::uint64_t n);
 double real(double d);
 double real(const Text& t);     // strtod reading; 0 without a number
 double real(const char* s);     // strtod reading; 0 without a number
+double real(const Dyn& d);      // Dyn::to_number
 
 Text text(int n);               // "%d"
 Text text(std::uint64_t n);     // "%g"
 Text text(double d);            // "%g"
 Text text(const char* s);       // a copy; null gives ""
 Text text(bool b);              // "true" or "false"
+Text text(const Dyn& d);        // Dyn::to_text ("" for false)
 
 Text chars_of(int n);           // "%d"
 Text chars_of(double d);        // "%g"
+Text chars_of(const Dyn& d);    // Dyn::to_chars ("false" for false)
 
 // Lower-case hexadecimal, no prefix; negative numbers as their 32-bit pattern.
 Text hex(int n);
@@ -71,6 +80,11 @@ int ord(const char* s);
 int ord(const Text& t);
 // True when n is not 0.
 bool bool_of(int n);
+// Whether the Dyn holds an Array (tag 32).
+bool is_array(const Dyn& d);
+// Whether the Dyn holds a typed array of the integer, text or object kinds
+// (tag 60); the number kinds (tag 61) and shared aliases (tag 50) do not count.
+bool is_typed_array(const Dyn& d);
 // Seconds since 1970-01-01 UTC.
 std::uint64_t time_now();
 

@@ -1,5 +1,8 @@
 #include "runtime/files.h"
 
+#include "runtime/array.h"
+#include "runtime/dyn.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -65,6 +68,7 @@ double input_number(const char* prompt) { return std::atof(input_text(prompt).c_
 
 File open_file(const char* path, const char* mode) {
   File f(std::fopen(path, mode));
+  status = Dyn(f != nullptr);
   return f;
 }
 
@@ -124,6 +128,31 @@ bool write_chars(std::FILE* out, const char* s) {
 
 bool seek(std::FILE* f, std::int64_t offset) {
   return ::fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+Array load_lines(const char* path) {
+  Array lines;
+  const File in(std::fopen(path, "r"));
+  if (!in) return lines;
+  std::string buffer(load_buffer_size, '\0');
+  while (std::fgets(buffer.data(), load_buffer_size, in.get()) != nullptr) {
+    lines.push(Dyn(buffer.c_str()));
+  }
+  return lines;
+}
+
+bool store_lines(const Array& lines, const char* path) {
+  File out(std::fopen(path, "w"));
+  if (!out) return false;
+  bool written = true;
+  // The first element is written whatever it holds; a nil one after it ends
+  // the lines, as the walk of the programs does.
+  for (int i = 0; i < lines.size() && written; ++i) {
+    const Dyn line = lines.at(i);
+    if (i > 0 && line.is_nil()) break;
+    written = write_text(out.get(), line.to_chars());
+  }
+  return close_file(out) && written;
 }
 
 bool file_exists(const char* path) { return ::access(path, F_OK) == 0; }
@@ -207,6 +236,39 @@ bool Directory::close() {
 }
 
 Directory open_dir(const char* path) { return Directory(path); }
+
+namespace {
+
+// The Directory a Dyn points to; null when it holds none. A tag 50 value
+// may also be a shared typed array, which is never taken for a directory.
+Directory* directory_of(const Dyn& stream) {
+  if (stream.type() != tag::object || stream.typed_array() != nullptr) return nullptr;
+  return static_cast<Directory*>(stream.pointer());
+}
+
+}  // namespace
+
+Text read_dir_entry(const Dyn& stream) {
+  Directory* d = directory_of(stream);
+  return d != nullptr ? d->next_entry() : Text();
+}
+
+void rewind_dir(const Dyn& stream) {
+  if (Directory* d = directory_of(stream)) d->rewind();
+}
+
+void close_dir(const Dyn& stream) {
+  Directory* d = directory_of(stream);
+  if (d == nullptr || !d->close()) print_line("Unable to close directory");
+}
+
+Array list_dir(Directory& stream) {
+  Array names;
+  for (Text name = stream.next_entry(); !name.is_empty(); name = stream.next_entry()) {
+    if (name.first_char() != '.') names.push(Dyn(std::move(name)));
+  }
+  return names;
+}
 
 Text current_dir() {
   char buffer[current_dir_size];

@@ -16,6 +16,9 @@
 
 namespace kit {
 
+class Array;
+class Dyn;
+
 // The maker's web address, shown on the first line of every usage text.
 inline constexpr const char* project_address = "https://www.varnel-tools.org";
 
@@ -28,6 +31,8 @@ inline constexpr int line_buffer_size = 2048;
 inline constexpr int input_line_size = 256;
 // input_text reads into a buffer of this size: 254 bytes and the line feed.
 inline constexpr int input_text_size = 255;
+// load_lines reads into a buffer of this size: at most 65535 bytes per line.
+inline constexpr int load_buffer_size = 65536;
 
 // ---- Console and fatal exit ------------------------------------------------
 
@@ -67,7 +72,7 @@ struct FileCloser {
 using File = std::unique_ptr<std::FILE, FileCloser>;
 
 // Opens the file in the stream mode ("r", "w", "a", "wb"...); sets `status`
-// to whether it opened. Null when it did not.
+// (dyn.h) to whether it opened. Null when it did not.
 File open_file(const char* path, const char* mode);
 // Closes the stream; false when it was null or a write failed on the way.
 bool close_file(File& f);
@@ -95,6 +100,15 @@ bool write_chars(std::FILE* out, const char* s);
 
 // Moves the stream to that byte offset from the start; false on failure.
 bool seek(std::FILE* f, std::int64_t offset);
+
+// The file's lines as texts, terminators kept; lines over 65535 bytes come
+// in pieces. Empty, and nothing printed, when the file does not open.
+Array load_lines(const char* path);
+// Writes the elements' to_chars one after the other, no separator, from the
+// first up to the element before the first nil one; an empty Array gives an
+// empty file. False, and nothing printed, when the file does not open or a
+// write fails.
+bool store_lines(const Array& lines, const char* path);
 
 // Whether a file of that name exists (the host's access test).
 bool file_exists(const char* path);
@@ -164,8 +178,21 @@ private:
   std::unique_ptr<DIR, Closer> stream_;
 };
 
-// A directory stream on the path; not open on failure.
+// A directory stream on the path; not open on failure. A program that
+// keeps it in a Dyn wraps its address: Dyn::of_object(&directory).
 Directory open_dir(const char* path);
+
+// The next entry of the Directory the Dyn points to; "" when there are no
+// more or the Dyn holds no directory.
+Text read_dir_entry(const Dyn& stream);
+// Restarts the enumeration; nothing when the Dyn holds no directory.
+void rewind_dir(const Dyn& stream);
+// Closes the stream; prints "Unable to close directory" when that fails or
+// the Dyn holds no open directory.
+void close_dir(const Dyn& stream);
+// The names of the remaining entries as texts, in the host's order, those
+// beginning with "." left out; stops at the first empty name.
+Array list_dir(Directory& stream);
 
 // The working directory's path; "" when it is longer than 255 bytes or
 // cannot be read.

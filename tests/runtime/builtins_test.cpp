@@ -8,6 +8,10 @@
 #include <ctime>
 #include <limits>
 
+#include "runtime/array.h"
+#include "runtime/dyn.h"
+#include "runtime/typed_array.h"
+
 namespace {
 
 using kit::Text;
@@ -26,6 +30,36 @@ TEST(MinMax, TiesKeepTheFirstForMinAndTheSecondForMax) {
   // Naturals compare unsigned: the sign-extended -1 is the largest.
   EXPECT_EQ(kit::max(kit::natural(-1), std::uint64_t{5}), UINT64_MAX);
   EXPECT_EQ(kit::min(kit::natural(-1), std::uint64_t{5}), 5u);
+}
+
+TEST(MinMax, DynCopiesByDynOrdering) {
+  // A number-like text and a number that compare equal: the tie rule decides.
+  const kit::Dyn text("100");
+  const kit::Dyn number(100);
+  EXPECT_EQ(kit::min(text, number).type(), kit::tag::text);
+  EXPECT_EQ(kit::max(text, number).type(), kit::tag::number);
+  EXPECT_EQ(kit::min(kit::Dyn(2), kit::Dyn(1)).to_number(), 1.0);
+  EXPECT_EQ(kit::max(kit::Dyn("b"), kit::Dyn("a")).to_text(), "b");
+}
+
+TEST(Conversions, FromDyn) {
+  EXPECT_EQ(kit::int_of(kit::Dyn(true)), 1);
+  EXPECT_EQ(kit::int_of(kit::Dyn("-7.9")), -7);
+  EXPECT_EQ(kit::int_of(kit::Dyn(1e12)), INT_MAX);
+  EXPECT_EQ(kit::natural(kit::Dyn(true)), 0u);  // to_int gives a boolean no value
+  EXPECT_EQ(kit::natural(kit::Dyn(-1)), UINT64_MAX);
+  EXPECT_EQ(kit::real(kit::Dyn("2.5")), 2.5);
+  EXPECT_EQ(kit::text(kit::Dyn()), "");
+  EXPECT_EQ(kit::chars_of(kit::Dyn()).str(), "false");
+  EXPECT_EQ(kit::text(kit::Dyn(0.5)).str(), "0.5");
+
+  kit::Array list;
+  list.push(kit::Dyn(1));
+  EXPECT_TRUE(kit::is_array(kit::Dyn(list)));
+  EXPECT_FALSE(kit::is_array(kit::Dyn("(0:1)")));
+  EXPECT_FALSE(kit::is_typed_array(kit::Dyn(list)));
+  EXPECT_TRUE(kit::is_typed_array(kit::Dyn(kit::IntArray{1, 2})));
+  EXPECT_FALSE(kit::is_typed_array(kit::Dyn(kit::NumberArray{1.5})));
 }
 
 TEST(Conversions, NumbersTruncateAndStringsParse) {

@@ -5,11 +5,14 @@
 #include <unistd.h>
 #include <utime.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <string>
 #include <vector>
 
+#include "runtime/array.h"
+#include "runtime/dyn.h"
 #include "support/capture.h"
 #include "support/temp_dir.h"
 
@@ -82,6 +85,82 @@ TEST(Streams, BlocksSeekAndWriteErrors) {
     kit::write_chars(full.get(), "lost");
     EXPECT_FALSE(kit::close_file(full));
   }
+}
+
+TEST(Streams, OpenFileRecordsItsOutcomeInStatus) {
+  TempDir dir;
+  const std::string path = dir.write("here", "x");
+  EXPECT_TRUE(kit::open_file(path.c_str(), "r"));
+  EXPECT_TRUE(kit::status.to_bool());
+  EXPECT_FALSE(kit::open_file(dir.file("missing").c_str(), "r"));
+  EXPECT_EQ(kit::status.type(), kit::tag::boolean);
+  EXPECT_FALSE(kit::status.to_bool());
+}
+
+// The texts of an Array, in order.
+std::vector<std::string> texts_of(const kit::Array& a) {
+  std::vector<std::string> texts;
+  for (int i = 0; i < a.size(); ++i) texts.push_back(a.at(i).to_text().str());
+  return texts;
+}
+
+TEST(LoadStoreLines, LoadKeepsTerminatorsAndCutsHugeLines) {
+  TempDir dir;
+  using Texts = std::vector<std::string>;
+  const kit_test::Captured seen = kit_test::capture([&] {
+    EXPECT_EQ(kit::load_lines(dir.file("missing").c_str()).size(), 0);
+  });
+  EXPECT_EQ(seen.out + seen.err, "");
+  const kit::Array three = kit::load_lines(dir.write("three", "a\nb\nc\n").c_str());
+  EXPECT_EQ(texts_of(three), (Texts{"a\n", "b\n", "c\n"}));
+  EXPECT_EQ(three.key_at(2), "2");
+  EXPECT_EQ(three.at(0).type(), kit::tag::text);
+  EXPECT_EQ(texts_of(kit::load_lines(dir.write("open", "a\nb").c_str())), (Texts{"a\n", "b"}));
+  EXPECT_EQ(kit::load_lines(dir.write("empty", "").c_str()).size(), 0);
+  const std::string huge(70000, 'h');
+  EXPECT_EQ(texts_of(kit::load_lines(dir.write("huge", huge + "\n").c_str())),
+            (Texts{huge.substr(0, 65535), huge.substr(65535) + "\n"}));
+}
+
+TEST(LoadStoreLines, StoreStopsBeforeTheFirstNilAfterTheFirst) {
+  TempDir dir;
+  kit::Array lines;
+  lines.push(kit::Dyn("x\n"));
+  lines.push(kit::Dyn(""));
+  lines.push(kit::Dyn("y\n"));
+  const std::string path = dir.file("out");
+  EXPECT_TRUE(kit::store_lines(lines, path.c_str()));
+  EXPECT_EQ(kit_test::read_file(path), "x\n");
+
+  kit::Array mixed;
+  mixed.push(kit::Dyn(3));
+  mixed.push(kit::Dyn("a"));
+  mixed.push(kit::Dyn(true));
+  EXPECT_TRUE(kit::store_lines(mixed, path.c_str()));
+  EXPECT_EQ(kit_test::read_file(path), "3atrue");
+
+  // The first element is written even when it is nil.
+  kit::Array leading;
+  leading.push(kit::Dyn(false));
+  leading.push(kit::Dyn("z"));
+  EXPECT_TRUE(kit::store_lines(leading, path.c_str()));
+  EXPECT_EQ(kit_test::read_file(path), "falsez");
+
+  // An empty Array leaves an empty file, the old content gone.
+  EXPECT_TRUE(kit::store_lines(kit::Array(), path.c_str()));
+  EXPECT_TRUE(kit::file_exists(path.c_str()));
+  EXPECT_EQ(kit_test::read_file(path), "");
+
+  // Round trip through load_lines.
+  const std::string source = dir.write("src", "one\ntwo\nthree");
+  EXPECT_TRUE(kit::store_lines(kit::load_lines(source.c_str()), path.c_str()));
+  EXPECT_EQ(kit_test::read_file(path), "one\ntwo\nthree");
+
+  const kit_test::Captured seen = kit_test::capture([&] {
+    EXPECT_FALSE(kit::store_lines(lines, dir.file("no/such/dir").c_str()));
+    EXPECT_FALSE(kit::store_lines(lines, "/dev/full"));
+  });
+  EXPECT_EQ(seen.out + seen.err, "");
 }
 
 TEST(FileMetadata, SizeTimeAndFailures) {
@@ -195,6 +274,46 @@ TEST(Directories, StreamEnumeratesRewindsAndCloses) {
   EXPECT_FALSE(stream.is_open());
   EXPECT_EQ(stream.next_entry(), "");
   EXPECT_FALSE(stream.close());
+}
+
+TEST(Directories, ListSkipsDotNames) {
+  TempDir dir;
+  dir.write(".hidden", "");
+  dir.write("b.txt", "");
+  dir.write("a.txt", "");
+  kit::Directory stream = kit::open_dir(dir.path().c_str());
+  std::vector<std::string> names = texts_of(kit::list_dir(stream));
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "b.txt"}));
+  EXPECT_EQ(kit::list_dir(stream).size(), 0);  // nothing remains
+  kit::Directory closed;
+  EXPECT_EQ(kit::list_dir(closed).size(), 0);
+}
+
+TEST(Directories, StreamHeldInADyn) {
+  TempDir dir;
+  dir.write("only", "");
+  kit::Directory stream = kit::open_dir(dir.path().c_str());
+  const kit::Dyn held = kit::Dyn::of_object(&stream);
+  std::vector<std::string> names;
+  for (Text name = kit::read_dir_entry(held); !name.is_empty(); name = kit::read_dir_entry(held)) {
+    names.push_back(name.str());
+  }
+  EXPECT_EQ(names.size(), 3u);
+  kit::rewind_dir(held);
+  EXPECT_FALSE(kit::read_dir_entry(held).is_empty());
+
+  kit_test::Captured seen = kit_test::capture([&] { kit::close_dir(held); });
+  EXPECT_EQ(seen.out, "");
+  EXPECT_FALSE(stream.is_open());
+  EXPECT_EQ(kit::read_dir_entry(held), "");
+  // Nothing left to close, or no directory at all: the host would refuse.
+  seen = kit_test::capture([&] {
+    kit::close_dir(held);
+    kit::close_dir(kit::Dyn());
+  });
+  EXPECT_EQ(seen.out, "Unable to close directory\nUnable to close directory\n");
+  EXPECT_EQ(kit::read_dir_entry(kit::Dyn("text")), "");
 }
 
 // Runs the body under a time zone, restoring the previous one afterwards.
