@@ -134,8 +134,8 @@ Array load_lines(const char* path) {
   Array lines;
   const File in(std::fopen(path, "r"));
   if (!in) return lines;
-  std::string buffer(load_buffer_size, '\0');
-  while (std::fgets(buffer.data(), load_buffer_size, in.get()) != nullptr) {
+  std::string buffer(load_lines_buffer_size, '\0');
+  while (std::fgets(buffer.data(), load_lines_buffer_size, in.get()) != nullptr) {
     lines.push(Dyn(buffer.c_str()));
   }
   return lines;

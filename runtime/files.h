@@ -32,7 +32,7 @@ inline constexpr int input_line_size = 256;
 // input_text reads into a buffer of this size: 254 bytes and the line feed.
 inline constexpr int input_text_size = 255;
 // load_lines reads into a buffer of this size: at most 65535 bytes per line.
-inline constexpr int load_buffer_size = 65536;
+inline constexpr int load_lines_buffer_size = 65536;
 
 // ---- Console and fatal exit ------------------------------------------------
 
@@ -54,10 +54,12 @@ void report_cannot_open(const char* path);
 const char* plural_s(int n);
 
 // Writes the prompt, then reads one console line of at most 255 bytes; the
-// line feed is consumed, not kept. "" at the end of the input.
+// line feed is consumed, not kept, and a longer line's rest comes with the
+// next call. "" at the end of the input.
 Text input_line(const char* prompt);
 // Writes the prompt, then reads at most 254 bytes of a console line, the
-// line feed kept when it fits. "" at the end of the input.
+// line feed kept when it fits (the rest comes with the next call). "" at the
+// end of the input.
 Text input_text(const char* prompt);
 // input_text read as a decimal number (atof); 0 when it holds none.
 double input_number(const char* prompt);
