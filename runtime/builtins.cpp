@@ -230,11 +230,10 @@ Text pad(const Text& t, int width, const char* fill, int mode) {
   const int difference = width - t.length();
   if (difference <= 0 || f.empty() || mode < pad_right || mode > pad_centre) return t;
   const int n = mode == pad_centre ? (difference + 1) / 2 : difference;
-  std::string run;
-  run.reserve(static_cast<std::size_t>(n));
-  while (run.size() < static_cast<std::size_t>(n)) {
-    run += f.substr(0, static_cast<std::size_t>(n) - run.size());
-  }
+  // Doubling reaches n bytes in a few large copies, then the excess is cut.
+  std::string run(f);
+  while (run.size() < static_cast<std::size_t>(n)) run += run;
+  run.resize(static_cast<std::size_t>(n));
   std::string out;
   switch (mode) {
     case pad_right: out = run + t.str(); break;
