@@ -48,8 +48,8 @@ public:
   explicit Element(const Text& name);
   Element(const Element& other);               // same content; a fresh attribute cursor
   Element& operator=(const Element& other);
-  Element(Element&&) noexcept = default;
-  Element& operator=(Element&&) noexcept = default;
+  Element(Element&& other) noexcept;           // other is left an empty element
+  Element& operator=(Element&& other) noexcept;
 
   Text name() const;
   void set_name(const Text& name);

@@ -64,12 +64,19 @@ bool equal_nocase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// An empty name and empty data: each is a length mark of 0.
+constexpr char empty_element[2] = {0, 0};
+
 // Largest bytes of one read of a script file, its terminator not counted.
 constexpr std::size_t script_read_limit = 65535;
 
 }  // namespace
 
-Element::Element() : bytes_(2, '\0'), cursor_(2), count_(0), valid_(0) {}
+Element::Element()
+    : bytes_(empty_element, sizeof empty_element),
+      cursor_(sizeof empty_element),
+      count_(0),
+      valid_(0) {}
 
 Element::Element(const Text& name) : cursor_(0), count_(0), valid_(0) {
   put_length(bytes_, name.view().size());
@@ -90,6 +97,22 @@ Element& Element::operator=(const Element& other) {
     cursor_ = static_cast<std::uint32_t>(attributes_start());
     count_ = other.count_;
     valid_ = 0;
+  }
+  return *this;
+}
+
+Element::Element(Element&& other) noexcept : Element() { *this = std::move(other); }
+
+Element& Element::operator=(Element&& other) noexcept {
+  if (this != &other) {
+    bytes_.swap(other.bytes_);
+    cursor_ = other.cursor_;
+    count_ = other.count_;
+    valid_ = other.valid_;
+    other.bytes_ = std::string(empty_element, sizeof empty_element);
+    other.cursor_ = sizeof empty_element;
+    other.count_ = 0;
+    other.valid_ = 0;
   }
   return *this;
 }
