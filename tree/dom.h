@@ -85,6 +85,7 @@ private:
   std::size_t attributes_start() const;
   AttributeView attribute_at(std::size_t& at) const;  // reads one and steps past it
   void replace_segment(std::size_t at, std::string_view bytes);
+  void make_room(std::size_t needed);
 
   // Name, data, then each attribute's name and value, each one behind its
   // length: one allocation per element keeps large trees compact. An offset

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -173,9 +174,7 @@ void Element::set_attribute(const Text& name, const Text& value) {
   const std::size_t size = bytes_.size();
   const std::size_t grown = size + name_mark_size + n.size() + value_mark_size + v.size();
   if (grown > max_element_bytes) return;
-  // Half again as much room: a few attributes take one or two allocations,
-  // and little is left unused.
-  if (grown > bytes_.capacity()) bytes_.reserve(grown + grown / 2);
+  if (grown > bytes_.capacity()) make_room(grown);
   bytes_.resize(grown);
   char* out = &bytes_[size];
   std::memcpy(out, name_mark, name_mark_size);
@@ -186,6 +185,20 @@ void Element::set_attribute(const Text& name, const Text& value) {
   out += value_mark_size;
   std::memcpy(out, v.data(), v.size());
   ++count_;
+}
+
+void Element::make_room(std::size_t needed) {
+  // A quarter more at least, for many attributes; then up to what the
+  // allocator's block holds anyway (16-byte steps, 8 bytes of its own, one
+  // for the terminator), so a few short attributes fit one small block.
+  std::size_t room = std::max(needed, bytes_.size() + bytes_.size() / 4);
+  room = ((room + 9 + 15) & ~std::size_t{15}) - 9;
+  // A fresh string takes exactly the room asked for; growing one in place
+  // may double it.
+  std::string bigger;
+  bigger.reserve(room);
+  bigger.append(bytes_);
+  bytes_.swap(bigger);
 }
 
 void Element::add_attribute(const Attribute& attribute) {
