@@ -250,6 +250,7 @@ public:
   bool is_first_child(int index) const;        // false for the root and bad indexes
   const Text& name() const { return name_; }
   bool found() const { return found_; }        // outcome of the last navigation step
+  void set_found(bool found) { found_ = found; }  // for searches that move the cursor
   // The node at that index; the root for an index outside the table.
   const Node& node(int index) const;
 
