@@ -1,0 +1,323 @@
+// Building, links, cursor moves, copies and unlinking of the element tree.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support/temp_dir.h"
+#include "tree/dom.h"
+
+namespace {
+
+using kit::Dom;
+using kit::Element;
+using kit::Node;
+using kit::ScriptBlock;
+using kit::Text;
+
+Element element(const char* name, const char* attribute = nullptr, const char* value = "") {
+  Element e{Text(name)};
+  if (attribute) e.set_attribute(attribute, value);
+  return e;
+}
+
+// "a(b c) d": element names along the sibling chain from `index`, children
+// in parentheses.
+std::string shape(const Dom& dom, int index) {
+  std::string out;
+  for (; index != 0; index = dom.node(index).next()) {
+    if (!out.empty()) out += ' ';
+    out += dom.node(index).element().name().str();
+    if (dom.node(index).child() != 0) out += "(" + shape(dom, dom.node(index).child()) + ")";
+  }
+  return out;
+}
+
+std::string top(const Dom& dom) { return shape(dom, dom.node(0).child()); }
+
+struct Links {
+  int parent, child, next, last;
+};
+
+void expect_links(const Dom& dom, int index, Links want) {
+  SCOPED_TRACE("node " + std::to_string(index));
+  const Node& node = dom.node(index);
+  EXPECT_EQ(node.parent(), want.parent);
+  EXPECT_EQ(node.child(), want.child);
+  EXPECT_EQ(node.next(), want.next);
+  EXPECT_EQ(node.last(), want.last);
+}
+
+// The tree the INI reader makes of "[main]", "color = red ; note" and a
+// final line feed, built step by step as the reader does.
+TEST(DomBuilding, FlatIniTreeNodeByNode) {
+  Dom dom;
+  EXPECT_EQ(dom.node_count(), 1);
+  EXPECT_TRUE(dom.is_empty());
+  EXPECT_EQ(dom.node(0).element().name(), "document");
+
+  EXPECT_EQ(dom.add_element_child(element("main")), 1);
+  Element option = element("option", "color", "red");
+  option.set_attribute("active", "true");
+  EXPECT_EQ(dom.add_element_next(option), 2);
+  EXPECT_EQ(dom.node(0).last(), 2);
+  EXPECT_EQ(dom.add_element_child(element("comment", "data", " note")), 3);
+  dom.up();
+  EXPECT_EQ(dom.cursor(), 2);
+  EXPECT_FALSE(dom.found());
+  EXPECT_EQ(dom.add_element_next(element("blank")), 4);
+
+  expect_links(dom, 0, {0, 1, 0, 4});
+  expect_links(dom, 1, {0, 0, 2, 0});
+  expect_links(dom, 2, {0, 3, 4, 0});
+  expect_links(dom, 3, {2, 0, 0, 0});
+  expect_links(dom, 4, {0, 0, 0, 0});
+  EXPECT_EQ(dom.node(2).element().get_attribute("COLOR"), "red");
+  EXPECT_EQ(dom.node(3).element().get_attribute("data"), " note");
+  EXPECT_TRUE(dom.is_first_child(1));
+  EXPECT_FALSE(dom.is_first_child(2));
+}
+
+TEST(DomBuilding, AddChildGoesAheadOfExistingChildren) {
+  Dom dom;
+  dom.add_element_child(element("p"));
+  dom.add_element_child(element("a"));
+  dom.add_element_next(element("b"));
+  dom.add_element_child_at(1, element("new"));
+  EXPECT_EQ(top(dom), "p(new a b)");
+  EXPECT_EQ(dom.node(1).last(), 3);  // still the last one added by add_next
+}
+
+TEST(DomBuilding, PayloadOfTheWrongKindIsAFreshEmptyOne) {
+  Dom dom;
+  dom.add_comment_child(Text("note"));
+  dom.current_element().set_attribute("lost", "x");
+  EXPECT_TRUE(dom.current_element().get_attribute("lost").is_empty());
+  EXPECT_EQ(dom.add_current_attribute("a", "1"), -1);
+  EXPECT_EQ(dom.current_comment(), "note");
+  dom.add_script_next(ScriptBlock());
+  dom.add_line_to_current_script("one\n");
+  EXPECT_EQ(dom.current_script().line_count(), 1);
+  EXPECT_TRUE(dom.current_name().is_empty());
+}
+
+TEST(DomCursor, MovesReportInTheFoundFlag) {
+  Dom dom;
+  dom.first();
+  EXPECT_FALSE(dom.found());
+  EXPECT_EQ(dom.cursor(), 0);
+
+  dom.add_element_child(element("a"));  // 1
+  dom.add_element_next(element("b"));   // 2
+  dom.add_element_child(element("b1"));  // 3
+  dom.add_element_next(element("b2"));  // 4
+  dom.set_cursor(2);
+  dom.add_element_next(element("c"));   // 5
+
+  dom.set_cursor(3);
+  dom.down();  // no child: to the root
+  EXPECT_EQ(dom.cursor(), 0);
+  EXPECT_FALSE(dom.found());
+  dom.next();  // on the root
+  EXPECT_FALSE(dom.found());
+
+  dom.set_cursor(4);
+  dom.up();  // b has a next sibling: on to the last node of its level
+  EXPECT_EQ(dom.cursor(), 5);
+  EXPECT_TRUE(dom.found());
+  dom.previous();
+  EXPECT_EQ(dom.cursor(), 2);
+  EXPECT_TRUE(dom.found());
+  dom.down();
+  EXPECT_EQ(dom.cursor(), 3);
+  EXPECT_TRUE(dom.found());
+  dom.last_sibling();
+  EXPECT_EQ(dom.cursor(), 4);
+  dom.first_sibling();
+  EXPECT_EQ(dom.cursor(), 3);
+  dom.previous();
+  EXPECT_EQ(dom.cursor(), 3);
+  EXPECT_FALSE(dom.found());
+
+  dom.set_cursor(5);
+  dom.next();  // past the last sibling: the element left stays at hand
+  EXPECT_EQ(dom.cursor(), 0);
+  EXPECT_FALSE(dom.found());
+  EXPECT_EQ(dom.current_payload().name(), "c");
+  dom.set_cursor(99);
+  EXPECT_EQ(dom.cursor(), 0);
+}
+
+TEST(DomCopy, ChainsAreDeepAndComplete) {
+  Dom source;
+  source.add_element_child(element("a", "k", "v"));
+  source.add_element_child(element("a1"));
+  source.add_element_child(element("a11"));
+  source.set_cursor(1);
+  source.add_element_next(element("b"));
+  source.add_comment_child(Text("c"));
+
+  Dom copy;
+  copy.copy_from(source);
+  EXPECT_EQ(top(copy), top(source));
+  EXPECT_EQ(top(copy), "a(a1(a11)) b()");
+  copy.set_cursor(1);
+  copy.current_element().set_attribute_value("k", "changed");
+  copy.set_current_data("d");
+  EXPECT_EQ(source.node(1).element().get_attribute("k"), "v");
+  EXPECT_TRUE(source.node(1).element().data().is_empty());
+  EXPECT_EQ(copy.node(copy.node(4).child()).comment(), "c");
+
+  // Copying a Dom's own chain to its own end copies it once.
+  copy.set_cursor(4);
+  EXPECT_EQ(copy.copy_chain_as_next(copy, 1), 6);
+  EXPECT_EQ(top(copy), "a(a1(a11)) b() a(a1(a11)) b()");
+
+  // Below a node that has children, ahead of them.
+  Dom onto;
+  onto.add_element_child(element("p"));
+  onto.add_element_child(element("old"));
+  onto.set_cursor(1);
+  onto.copy_chain_as_child(source, 1);
+  EXPECT_EQ(onto.node(1).last(), 0);
+  onto.set_cursor(1);
+  EXPECT_EQ(onto.insert_copy_as_first_child(source, 2), 8);
+  EXPECT_EQ(onto.cursor(), 8);
+  EXPECT_EQ(top(onto), "p(a1(a11) a(a1(a11)) b() old)");
+}
+
+TEST(DomCopy, InsertAfterKeepsTheFollowingSiblings) {
+  Dom dom;
+  dom.add_element_child(element("x"));
+  dom.add_element_next(element("z"));
+  Dom other;
+  other.add_element_child(element("y"));
+  other.add_element_child(element("y1"));
+  other.set_cursor(1);
+  other.add_element_next(element("w"));
+
+  dom.set_cursor(1);
+  EXPECT_EQ(dom.insert_copy_after(other, 1), 3);
+  EXPECT_EQ(dom.cursor(), 3);
+  EXPECT_EQ(top(dom), "x y(y1) z");
+  EXPECT_EQ(dom.node(0).last(), 2);
+
+  dom.append_copy_below_first_element(other, 3);
+  dom.append_copy_below_first_element(other, 3);
+  EXPECT_EQ(top(dom), "x(w w) y(y1) z");
+  EXPECT_EQ(Dom().append_copy_below_first_element(other, 1), 0);
+}
+
+TEST(DomUnlink, DetachesFromAnyPlaceInTheChain) {
+  Dom dom;
+  dom.add_element_child(element("a"));  // 1
+  dom.add_element_next(element("b"));   // 2
+  dom.add_element_next(element("c"));   // 3
+
+  dom.set_cursor(2);
+  dom.unlink();
+  EXPECT_EQ(top(dom), "a c");
+  EXPECT_EQ(dom.cursor(), 2);
+  EXPECT_EQ(dom.node(2).next(), 3);  // keeps its own links
+  dom.unlink();                       // no longer in the chain: nothing changes
+  EXPECT_EQ(top(dom), "a c");
+
+  dom.set_cursor(3);
+  dom.unlink();
+  EXPECT_EQ(dom.node(0).last(), 1);
+  dom.set_cursor(1);
+  dom.unlink();
+  EXPECT_EQ(dom.node(0).child(), 0);
+  EXPECT_EQ(dom.node(0).last(), 0);
+  EXPECT_EQ(dom.node_count(), 4);
+}
+
+TEST(DomLifeCycle, ResetReleasesEverything) {
+  Dom dom("named");
+  dom.add_element_child(element("a"));
+  dom.add_header_line("<?xml version=\"1.0\"?>");
+  dom.set_full_close(true);
+  dom.reset();
+  EXPECT_EQ(dom.node_count(), 1);
+  EXPECT_TRUE(dom.header_lines().empty());
+  EXPECT_TRUE(dom.full_close());
+  EXPECT_EQ(dom.name(), "named");
+  EXPECT_TRUE(dom.found());
+}
+
+TEST(ElementAttributes, LookupsIgnoreCaseAndTakeTheFirst) {
+  Element e{Text("e")};
+  e.set_attribute("Name", "first");
+  e.set_attribute("name", "second");
+  EXPECT_EQ(e.attribute_count(), 2);
+  EXPECT_EQ(e.get_attribute("NAME"), "first");
+  EXPECT_TRUE(e.has_attribute("nAme"));
+  EXPECT_TRUE(e.get_attribute("absent").is_empty());
+  EXPECT_FALSE(e.has_attribute("absent"));
+  e.set_attribute_value("NAME", "both");
+  e.set_attribute_value("absent", "x");
+  EXPECT_EQ(e.attribute_count(), 2);
+  e.reset_attribute_cursor();
+  e.advance_attribute_cursor();
+  EXPECT_EQ(e.cursor_attribute_value(), "both");
+
+  Element other{Text("o")};
+  other.set_attribute("k", "v");
+  other.set_data("other data");
+  e.merge_from(other);
+  e.merge_from(e);
+  EXPECT_EQ(e.name(), "e");
+  EXPECT_EQ(e.data(), "other data");
+  EXPECT_EQ(e.attribute_count(), 6);
+}
+
+TEST(ElementAttributes, CursorWalksAndSurvivesEdits) {
+  Element e{Text("e")};
+  EXPECT_TRUE(e.cursor_attribute_name().is_empty());
+  EXPECT_FALSE(e.attribute_cursor_valid());
+  e.set_attribute("a", "1");
+  e.set_attribute("b", "2");
+  e.reset_attribute_cursor();
+  EXPECT_TRUE(e.attribute_cursor_valid());
+  EXPECT_EQ(e.cursor_attribute_name(), "a");
+  e.advance_attribute_cursor();
+  // Edits ahead of the cursor move the bytes below it.
+  e.set_name(Text("a much longer name than before, past one length byte").repeat(4));
+  e.set_data(Text("data"));
+  e.set_attribute_value("a", Text("x").repeat(300));
+  EXPECT_EQ(e.cursor_attribute_name(), "b");
+  e.advance_attribute_cursor();  // past the last: stays, no longer valid
+  EXPECT_FALSE(e.attribute_cursor_valid());
+  EXPECT_EQ(e.cursor_attribute_value(), "2");
+  EXPECT_EQ(e.get_attribute("a").length(), 300);
+  EXPECT_EQ(e.data(), "data");
+
+  Element copy = e;  // a copy starts with a fresh cursor
+  EXPECT_FALSE(copy.attribute_cursor_valid());
+  EXPECT_EQ(copy.cursor_attribute_name(), "a");
+}
+
+TEST(ScriptBlockLines, ReadBackInOrderWithLevels) {
+  kit_test::TempDir dir;
+  const std::string path = dir.write("script", "first\n\nlast without feed");
+  ScriptBlock script;
+  script.set_level(2);
+  script.add_line("added\n");
+  EXPECT_TRUE(script.read_file(path.c_str()));
+  EXPECT_FALSE(script.read_file(dir.file("missing").c_str()));
+  ASSERT_EQ(script.line_count(), 4);
+  script.rewind();
+  EXPECT_EQ(script.level_at_cursor(), 2);
+  EXPECT_EQ(script.next_line(), "added\n");
+  EXPECT_EQ(script.next_line(), "first\n");
+  EXPECT_EQ(script.next_line(), "\n");
+  EXPECT_EQ(script.next_line(), "last without feed");
+  EXPECT_FALSE(script.has_more());
+  EXPECT_TRUE(script.next_line().is_empty());
+
+  Dom dom;
+  dom.add_script_file_child(dir.file("missing").c_str());
+  EXPECT_TRUE(dom.is_script());
+  EXPECT_EQ(dom.current_script().line_count(), 0);
+}
+
+}  // namespace

@@ -1,0 +1,405 @@
+#include "tree/dom.h"
+
+#include <tuple>
+#include <utility>
+
+namespace kit {
+
+Node::Node(ScriptBlock script)
+    : other_(std::make_unique<Other>(Other{NodeKind::script, std::move(script), Text()})) {}
+
+Node::Node(Text comment)
+    : other_(std::make_unique<Other>(Other{NodeKind::comment, ScriptBlock(), std::move(comment)})) {}
+
+Node::Node(const Node& other)
+    : next_(other.next_),
+      child_(other.child_),
+      parent_(other.parent_),
+      last_(other.last_),
+      element_(other.element_),
+      other_(other.other_ ? std::make_unique<Other>(*other.other_) : nullptr) {}
+
+Node& Node::operator=(const Node& other) {
+  if (this != &other) *this = Node(other);
+  return *this;
+}
+
+const ScriptBlock& Node::script() const {
+  static const ScriptBlock empty;
+  return is_script() ? other_->script : empty;
+}
+
+const Text& Node::comment() const {
+  static const Text empty;
+  return is_comment() ? other_->comment : empty;
+}
+
+ScriptBlock* Node::script_payload() { return is_script() ? &other_->script : nullptr; }
+
+Text* Node::comment_payload() { return is_comment() ? &other_->comment : nullptr; }
+
+NodeTable::NodeTable(const NodeTable& other) : size_(other.size_) {
+  // Copied blocks keep their full room, so they never move either.
+  blocks_.reserve(other.blocks_.size());
+  for (std::size_t block = 0; block < other.blocks_.size(); ++block) {
+    blocks_.emplace_back();
+    blocks_.back().reserve(capacity(block));
+    blocks_.back().insert(blocks_.back().end(), other.blocks_[block].begin(),
+                          other.blocks_[block].end());
+  }
+}
+
+NodeTable& NodeTable::operator=(const NodeTable& other) {
+  if (this != &other) *this = NodeTable(other);
+  return *this;
+}
+
+NodeTable& NodeTable::operator=(NodeTable&& other) noexcept {
+  if (this != &other) {
+    blocks_ = std::move(other.blocks_);
+    size_ = std::exchange(other.size_, 0);
+    other.blocks_.clear();
+  }
+  return *this;
+}
+
+std::size_t NodeTable::capacity(std::size_t block) {
+  if (block == 0) return std::size_t{1} << first_shift;
+  if (block <= limit_shift - first_shift + 1) return std::size_t{1} << (block + first_shift - 1);
+  return std::size_t{1} << limit_shift;
+}
+
+void NodeTable::push_back(Node&& node) {
+  const std::size_t block = locate(static_cast<unsigned>(size_)).first;
+  if (block == blocks_.size()) {
+    blocks_.emplace_back();
+    blocks_.back().reserve(capacity(block));
+  }
+  blocks_[block].push_back(std::move(node));
+  ++size_;
+}
+
+void NodeTable::clear() {
+  std::vector<std::vector<Node>>().swap(blocks_);
+  size_ = 0;
+}
+
+Dom::Dom() { reset(); }
+
+Dom::Dom(const Text& name) : name_(name) { reset(); }
+
+Dom::Dom(Dom&& other) { *this = std::move(other); }
+
+Dom& Dom::operator=(Dom&& other) {
+  if (this != &other) {
+    header_lines_ = std::move(other.header_lines_);
+    output_ = other.output_;
+    full_close_ = other.full_close_;
+    found_ = other.found_;
+    name_ = std::move(other.name_);
+    payload_ = other.payload_;
+    cursor_ = other.cursor_;
+    nodes_ = std::move(other.nodes_);
+    other.reset();
+  }
+  return *this;
+}
+
+void Dom::reset() {
+  std::vector<Text>().swap(header_lines_);
+  nodes_.clear();
+  nodes_.push_back(Node(Element("document")));
+  cursor_ = 0;
+  payload_ = 0;
+  found_ = true;
+}
+
+void Dom::copy_from(const Dom& other) {
+  if (&other == this) return;
+  if (node_count() > 1) reset();
+  cursor_ = 0;
+  const int first = other.at(0).child_;
+  if (first != 0) copy_chain_as_child(other, first);
+}
+
+bool Dom::is_first_child(int index) const {
+  return index > 0 && valid(index) && at(at(index).parent_).child_ == index;
+}
+
+const Node& Dom::node(int index) const { return valid(index) ? at(index) : at(0); }
+
+int Dom::add_next(Node node) {
+  const int index = node_count();
+  Node& current = at(cursor_);
+  const int parent = current.parent_;
+  current.next_ = index;
+  at(parent).last_ = index;
+  node.next_ = node.child_ = node.last_ = 0;
+  node.parent_ = parent;
+  nodes_.push_back(std::move(node));
+  cursor_ = index;
+  return index;
+}
+
+int Dom::add_child(Node node) {
+  const int index = node_count();
+  Node& current = at(cursor_);
+  node.next_ = current.child_;
+  node.child_ = node.last_ = 0;
+  node.parent_ = cursor_;
+  current.child_ = index;
+  nodes_.push_back(std::move(node));
+  cursor_ = index;
+  return index;
+}
+
+int Dom::add_element_next_at(int index, Element element) {
+  set_cursor(index);
+  return add_element_next(std::move(element));
+}
+
+int Dom::add_element_child_at(int index, Element element) {
+  set_cursor(index);
+  return add_element_child(std::move(element));
+}
+
+int Dom::add_script_file_next(const Text& path) {
+  ScriptBlock script;
+  script.read_file(path);
+  return add_script_next(std::move(script));
+}
+
+int Dom::add_script_file_child(const Text& path) {
+  ScriptBlock script;
+  script.read_file(path);
+  return add_script_child(std::move(script));
+}
+
+void Dom::add_line_to_current_script(const Text& line) {
+  if (auto* script = at(cursor_).script_payload()) script->add_line(line);
+}
+
+int Dom::copy_nodes(const Dom& source, int index, bool as_child, bool whole_chain) {
+  if (!source.valid(index)) return 0;
+  if (&source == this) {
+    // The copy would change the links it walks: copy from a snapshot.
+    Dom snapshot;
+    snapshot.copy_nodes(*this, index, true, whole_chain);
+    return copy_nodes(snapshot, 1, as_child, whole_chain);
+  }
+  const int target = cursor_;
+  const int former_child = as_child ? at(target).child_ : 0;
+  const int former_last = at(target).last_;
+
+  // Each node passes by value: add_next and add_child clear the copied links.
+  auto copy_of = [&source](int i) -> const Node& { return source.at(i); };
+  int from = index;
+  int copy = as_child ? add_child(copy_of(from)) : add_next(copy_of(from));
+  const int first = copy;
+  int top = copy;  // the last copy made on the first level
+  // Source nodes whose following siblings are still to be copied, each with its copy.
+  std::vector<std::pair<int, int>> pending;
+  for (bool more = true; more;) {
+    const int child = source.at(from).child_;
+    if (child != 0) {
+      pending.emplace_back(from, copy);
+      from = child;
+      copy = add_child(copy_of(from));
+      continue;
+    }
+    for (;;) {
+      const bool first_level = pending.empty();
+      const int next = source.at(from).next_;
+      if (next != 0 && (whole_chain || !first_level)) {
+        cursor_ = copy;
+        from = next;
+        copy = add_next(copy_of(from));
+        if (first_level) top = copy;
+        break;
+      }
+      if (first_level) {
+        more = false;
+        break;
+      }
+      std::tie(from, copy) = pending.back();
+      pending.pop_back();
+    }
+  }
+  if (former_child != 0) {
+    at(top).next_ = former_child;
+    at(target).last_ = former_last;
+  }
+  return first;
+}
+
+int Dom::copy_chain_as_next(const Dom& source, int index) {
+  return copy_nodes(source, index, false, true);
+}
+
+int Dom::copy_chain_as_child(const Dom& source, int index) {
+  return copy_nodes(source, index, true, true);
+}
+
+int Dom::insert_copy_after(const Dom& source, int index) {
+  if (!source.valid(index)) return 0;
+  const int target = cursor_;
+  const int former_next = at(target).next_;
+  const int parent = at(target).parent_;
+  const int former_last = at(parent).last_;
+  const int copy = copy_nodes(source, index, false, false);
+  if (former_next != 0) {
+    at(copy).next_ = former_next;
+    at(parent).last_ = former_last;
+  }
+  cursor_ = copy;
+  return copy;
+}
+
+int Dom::insert_copy_as_first_child(const Dom& source, int index) {
+  const int copy = copy_nodes(source, index, true, false);
+  if (copy != 0) cursor_ = copy;
+  return copy;
+}
+
+int Dom::append_copy_below_first_element(const Dom& source, int index) {
+  const int first = at(0).child_;
+  if (first == 0 || !source.valid(index)) return 0;
+  int last = at(first).child_;
+  if (last == 0) {
+    cursor_ = first;
+    return copy_chain_as_child(source, index);
+  }
+  while (at(last).next_ != 0) last = at(last).next_;
+  cursor_ = last;
+  return copy_chain_as_next(source, index);
+}
+
+Node Dom::copy_of_current() const {
+  Node node = current_node();
+  node.next_ = node.child_ = node.parent_ = node.last_ = 0;
+  return node;
+}
+
+Element* Dom::cursor_element() {
+  Element* element = at(cursor_).element_payload();
+  if (element) payload_ = cursor_;
+  return element;
+}
+
+Element& Dom::current_element() {
+  if (Element* element = cursor_element()) return *element;
+  spare_element_ = Element();
+  return spare_element_;
+}
+
+ScriptBlock& Dom::current_script() {
+  if (auto* script = at(cursor_).script_payload()) return *script;
+  spare_script_ = ScriptBlock();
+  return spare_script_;
+}
+
+Text& Dom::current_comment() {
+  if (auto* comment = at(cursor_).comment_payload()) return *comment;
+  spare_comment_ = Text();
+  return spare_comment_;
+}
+
+Text Dom::current_name() {
+  const Element* element = cursor_element();
+  return element ? element->name() : Text();
+}
+
+Text Dom::current_attribute(const Text& name) {
+  const Element* element = cursor_element();
+  return element ? element->get_attribute(name) : Text();
+}
+
+void Dom::set_current_attribute_value(const Text& name, const Text& value) {
+  if (Element* element = cursor_element()) element->set_attribute_value(name, value);
+}
+
+int Dom::add_current_attribute(const Text& name, const Text& value) {
+  Element* element = cursor_element();
+  if (element == nullptr) return -1;
+  element->set_attribute(name, value);
+  return element->attribute_count() - 1;
+}
+
+int Dom::add_current_attribute_at(int index, const Text& name, const Text& value) {
+  set_cursor(index);
+  return add_current_attribute(name, value);
+}
+
+Text Dom::current_data() {
+  const Element* element = cursor_element();
+  return element ? element->data() : Text();
+}
+
+void Dom::set_current_data(const Text& data) {
+  if (Element* element = cursor_element()) element->set_data(data);
+}
+
+Element& Dom::current_payload() { return at(payload_).element_; }
+
+void Dom::set_cursor(int index) { cursor_ = valid(index) ? index : 0; }
+
+void Dom::first() {
+  found_ = node_count() > 1;
+  cursor_ = found_ ? 1 : 0;
+}
+
+void Dom::up() {
+  found_ = false;
+  if (cursor_ == 0) return;
+  cursor_ = at(cursor_).parent_;
+  if (at(cursor_).next_ == 0) return;
+  cursor_ = at(at(cursor_).parent_).last_;
+  found_ = cursor_ != 0;
+}
+
+void Dom::down() {
+  cursor_ = at(cursor_).child_;
+  found_ = cursor_ != 0;
+}
+
+void Dom::next() {
+  if (cursor_ == 0) {
+    found_ = false;
+    return;
+  }
+  if (at(cursor_).is_element()) payload_ = cursor_;
+  cursor_ = at(cursor_).next_;
+  found_ = cursor_ != 0;
+}
+
+void Dom::previous() {
+  found_ = false;
+  if (cursor_ == 0) return;
+  int before = at(at(cursor_).parent_).child_;
+  while (before != 0 && at(before).next_ != cursor_) before = at(before).next_;
+  if (before == 0) return;
+  cursor_ = before;
+  found_ = true;
+}
+
+void Dom::first_sibling() { cursor_ = at(at(cursor_).parent_).child_; }
+
+void Dom::last_sibling() { cursor_ = at(at(cursor_).parent_).last_; }
+
+void Dom::unlink() {
+  if (cursor_ == 0) return;
+  Node& current = at(cursor_);
+  Node& parent = at(current.parent_);
+  int before = 0;
+  if (parent.child_ == cursor_) {
+    parent.child_ = current.next_;
+  } else {
+    before = parent.child_;
+    while (before != 0 && at(before).next_ != cursor_) before = at(before).next_;
+    if (before == 0) return;  // not in its parent's chain
+    at(before).next_ = current.next_;
+  }
+  if (parent.last_ == cursor_) parent.last_ = before;
+}
+
+}  // namespace kit

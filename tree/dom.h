@@ -1,0 +1,367 @@
+// The element tree: a Dom owns a table of Node records addressed by index.
+//
+// Index 0 is the root (an element named "document") and also stands for "no
+// node"; links between nodes are indexes. Building and navigation work at a
+// cursor; navigation reports its outcome in the found flag instead of a
+// result. Nodes are only ever appended, never moved: a reference to a node or
+// to its payload stays valid until the Dom is reset or destroyed.
+//
+// Nothing here fails loudly: a missing link is index 0, a missing attribute or
+// line is the empty text, and asking the wrong kind of node for a payload
+// gives an empty payload of the kind asked for.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "runtime/text.h"
+
+namespace kit {
+
+// One name and value pair, as handed to an element.
+struct Attribute {
+  Text name;
+  Text value;
+};
+
+// A look at one stored attribute; valid until its element changes.
+struct AttributeView {
+  std::string_view name;
+  std::string_view value;
+};
+
+// A tag name, an ordered list of attributes and a data text.
+//
+// Attribute names may repeat; lookups by name ignore case and take the first
+// match. The attribute cursor walks the attributes in order.
+class Element {
+public:
+  // The bytes of name, data and attributes together, length marks included.
+  static constexpr std::size_t max_element_bytes = UINT32_MAX;
+
+  Element();                                   // no name, no attributes, no data
+  explicit Element(const Text& name);
+  Element(const Element& other);               // same content; a fresh attribute cursor
+  Element& operator=(const Element& other);
+  Element(Element&&) noexcept = default;
+  Element& operator=(Element&&) noexcept = default;
+
+  Text name() const;
+  void set_name(const Text& name);
+  Text data() const;                           // "" when the element has none
+  void set_data(const Text& data);
+  std::string_view name_view() const;          // valid until the element changes
+  std::string_view data_view() const;
+
+  int attribute_count() const { return static_cast<int>(count_); }
+  void set_attribute(const Text& name, const Text& value);  // appends; no check for a twin
+  void add_attribute(const Attribute& attribute);           // the same, from a pair
+  bool has_attribute(const Text& name) const;               // case ignored
+  Text get_attribute(const Text& name) const;               // first match; "" when absent
+  // Every attribute of that name (case ignored) gets the value; none is added.
+  void set_attribute_value(const Text& name, const Text& value);
+  // Data replaced by the other's, the other's attributes appended; name kept.
+  void merge_from(const Element& other);
+
+  // Calls visit(AttributeView) for every attribute in order.
+  template <typename Visit> void each_attribute(Visit&& visit) const {
+    for (std::size_t at = attributes_start(); at < bytes_.size();) visit(attribute_at(at));
+  }
+
+  // The attribute cursor: 0 and not valid at creation.
+  void reset_attribute_cursor();               // to the first attribute; valid
+  // To the next attribute and valid; past the last it stays and turns invalid.
+  void advance_attribute_cursor();
+  bool attribute_cursor_valid() const { return valid_; }
+  Text cursor_attribute_name() const;          // "" when no attribute is at the cursor
+  Text cursor_attribute_value() const;         // "" when no attribute is at the cursor
+
+private:
+  std::size_t attributes_start() const;
+  AttributeView attribute_at(std::size_t& at) const;  // reads one and steps past it
+  void replace_segment(std::size_t at, std::string_view bytes);
+
+  // Name, data, then each attribute's name and value, each one behind its
+  // length: one allocation per element keeps large trees compact. An offset
+  // of 32 bits keeps the node small; a change that would take the element
+  // past max_element_bytes is ignored.
+  std::string bytes_;
+  std::uint32_t cursor_;                       // byte offset of the cursor attribute
+  std::uint32_t count_ : 31;
+  std::uint32_t valid_ : 1;
+};
+
+// A block of verbatim lines, each with the indentation level it was added at.
+class ScriptBlock {
+public:
+  struct Line {
+    Text text;
+    int level = 0;
+  };
+
+  void add_line(const Text& line);             // kept as it is, at the current level
+  // Appends every line of the file, line feeds kept, at most 65535 bytes a
+  // read; false (and nothing added) when the file cannot be opened.
+  bool read_file(const Text& path);
+  void set_level(int level) { level_ = level; }  // for the lines added from now on
+  int level() const { return level_; }
+
+  void rewind() { cursor_ = 0; }
+  bool has_more() const { return cursor_ < line_count(); }
+  Text next_line();                            // "" (cursor kept) when none is left
+  int level_at_cursor() const;                 // 0 when no line is at the cursor
+  int line_count() const { return static_cast<int>(lines_.size()); }
+  const std::vector<Line>& lines() const { return lines_; }
+
+private:
+  std::vector<Line> lines_;
+  int cursor_ = 0;
+  int level_ = 0;
+};
+
+// The kinds of node, by the payload each one carries.
+enum class NodeKind : int { element = 0, script = 1, comment = 2 };
+
+// One entry of a Dom's table: a payload and its links (0 means none).
+class Node {
+public:
+  Node() = default;                            // an element node, empty element
+  explicit Node(Element element) : element_(std::move(element)) {}
+  explicit Node(ScriptBlock script);
+  explicit Node(Text comment);
+  Node(const Node& other);
+  Node& operator=(const Node& other);
+  Node(Node&&) noexcept = default;
+  Node& operator=(Node&&) noexcept = default;
+
+  NodeKind kind() const { return other_ ? other_->kind : NodeKind::element; }
+  bool is_element() const { return kind() == NodeKind::element; }
+  bool is_script() const { return kind() == NodeKind::script; }
+  bool is_comment() const { return kind() == NodeKind::comment; }
+
+  int next() const { return next_; }           // next sibling
+  int child() const { return child_; }         // first child
+  int parent() const { return parent_; }
+  // The last child as recorded by add_next below this node; 0 while none was.
+  int last() const { return last_; }
+
+  // The payload; an empty one of the kind asked for when the node is another.
+  const Element& element() const { return element_; }
+  const ScriptBlock& script() const;
+  const Text& comment() const;
+
+private:
+  friend class Dom;
+  // Script and comment payloads are rare in a tree: kept out of line, they
+  // leave every node the size of an element node.
+  struct Other {
+    NodeKind kind;
+    ScriptBlock script;
+    Text comment;
+  };
+  Element* element_payload() { return other_ ? nullptr : &element_; }
+  ScriptBlock* script_payload();
+  Text* comment_payload();
+
+  std::int32_t next_ = 0;
+  std::int32_t child_ = 0;
+  std::int32_t parent_ = 0;
+  std::int32_t last_ = 0;
+  Element element_;                            // empty in script and comment nodes
+  std::unique_ptr<Other> other_;
+};
+
+// A Dom's node table: blocks that never move once made, so references to
+// nodes stay valid as the table grows. Blocks double from a small first one
+// up to a limit, so a small tree stays small and a large one wastes little.
+class NodeTable {
+public:
+  NodeTable() = default;
+  NodeTable(const NodeTable& other);
+  NodeTable& operator=(const NodeTable& other);
+  NodeTable(NodeTable&& other) noexcept { *this = std::move(other); }
+  NodeTable& operator=(NodeTable&& other) noexcept;  // leaves other empty
+
+  int size() const { return size_; }
+  Node& operator[](int index) {
+    const auto place = locate(static_cast<unsigned>(index));
+    return blocks_[place.first][place.second];
+  }
+  const Node& operator[](int index) const {
+    const auto place = locate(static_cast<unsigned>(index));
+    return blocks_[place.first][place.second];
+  }
+  void push_back(Node&& node);
+  void clear();                                // releases every block
+
+private:
+  static constexpr unsigned first_shift = 4;   // the first two blocks hold 16 nodes each
+  static constexpr unsigned limit_shift = 12;  // no block holds more than 4096
+  static std::size_t capacity(std::size_t block);
+  // The block and the place in it of a node index.
+  static std::pair<std::size_t, std::size_t> locate(unsigned index) {
+    if (index < (1u << first_shift)) return {0, index};
+    if (index < (2u << limit_shift)) {
+      const unsigned width = 32 - static_cast<unsigned>(__builtin_clz(index));
+      return {width - first_shift, index - (1u << (width - 1))};
+    }
+    return {(index >> limit_shift) + limit_shift - first_shift,
+            index & ((1u << limit_shift) - 1)};
+  }
+
+  std::vector<std::vector<Node>> blocks_;
+  int size_ = 0;
+};
+
+// The writers' state, kept in the Dom between writes (see tree/writer.h).
+struct Output {
+  std::FILE* file = nullptr;                   // the open target while a store runs
+  bool to_file = false;                        // false: standard output
+  bool failed = false;                         // a write to the file failed
+  int format_code = 0;
+  int level = 0;                               // current indentation level
+};
+
+// One tree. Copies are deep and share nothing with their source.
+class Dom {
+public:
+  Dom();                                       // the root alone
+  explicit Dom(const Text& name);              // the same, named
+  Dom(const Dom&) = default;
+  Dom& operator=(const Dom&) = default;
+  Dom(Dom&& other);                            // leaves other holding its root alone
+  Dom& operator=(Dom&& other);
+
+  // Life cycle.
+  // Reset when holding more than the root, then a copy of the other's
+  // top-level chain below the root; nothing when other is this Dom.
+  void copy_from(const Dom& other);
+  // Releases every node and header line and makes a new root; the output
+  // state and the full-close flag are kept.
+  void reset();
+  int node_count() const { return nodes_.size(); }
+  bool is_empty() const { return nodes_.size() < 2; }  // the root alone
+  bool is_first_child(int index) const;        // false for the root and bad indexes
+  const Text& name() const { return name_; }
+  bool found() const { return found_; }        // outcome of the last navigation step
+  // The node at that index; the root for an index outside the table.
+  const Node& node(int index) const;
+
+  // Building: each adds one node, moves the cursor onto it and returns its
+  // index. Links carried by the given node are ignored.
+  // After the cursor node, which should end its chain: a former next link is
+  // overwritten. On the root this makes a sibling of the root.
+  int add_next(Node node);
+  // Below the cursor node, ahead of its children (which follow the new node).
+  int add_child(Node node);
+  int add_element_next(Element element) { return add_next(Node(std::move(element))); }
+  int add_element_child(Element element) { return add_child(Node(std::move(element))); }
+  int add_element_next_at(int index, Element element);   // cursor to index first
+  int add_element_child_at(int index, Element element);
+  int add_script_next(ScriptBlock script) { return add_next(Node(std::move(script))); }
+  int add_script_child(ScriptBlock script) { return add_child(Node(std::move(script))); }
+  int add_script_file_next(const Text& path);  // an empty block when the file will not open
+  int add_script_file_child(const Text& path);
+  int add_comment_next(Text comment) { return add_next(Node(std::move(comment))); }
+  int add_comment_child(Text comment) { return add_child(Node(std::move(comment))); }
+  // When the cursor node is a script node, appends the line to it.
+  void add_line_to_current_script(const Text& line);
+
+  // Copies from any Dom, this one included. A chain is the source node, its
+  // following siblings and all their descendants. Each returns the index of
+  // the first copy (0 and nothing done for a bad source index) and leaves
+  // the cursor on the last node copied.
+  int copy_chain_as_next(const Dom& source, int index);
+  // The chain goes ahead of the cursor node's children, which follow it.
+  int copy_chain_as_child(const Dom& source, int index);
+  // One node with its descendants, between the cursor node and its next
+  // sibling; the cursor ends on the copy.
+  int insert_copy_after(const Dom& source, int index);
+  // One node with its descendants, ahead of the cursor node's children; the
+  // cursor ends on the copy.
+  int insert_copy_as_first_child(const Dom& source, int index);
+  // The chain after the last child of the root's first child (as its
+  // children when it has none); 0 and nothing done when the root has no child.
+  int append_copy_below_first_element(const Dom& source, int index);
+
+  // The cursor node.
+  const Node& current_node() const { return nodes_[cursor_]; }
+  bool is_element() const { return current_node().is_element(); }
+  bool is_script() const { return current_node().is_script(); }
+  bool is_comment() const { return current_node().is_comment(); }
+  int current_next() const { return current_node().next(); }
+  int current_child() const { return current_node().child(); }
+  // A deep copy of the cursor node with its links cleared, in no table.
+  Node copy_of_current() const;
+
+  // The cursor node's payload, to read or change. When the node is of
+  // another kind: a fresh empty payload that belongs to no node. Every
+  // operation on the cursor element makes it the current payload.
+  Element& current_element();
+  ScriptBlock& current_script();
+  Text& current_comment();
+  Text current_name();                                    // "" for other kinds
+  Text current_attribute(const Text& name);               // "" when absent
+  void set_current_attribute_value(const Text& name, const Text& value);
+  int add_current_attribute(const Text& name, const Text& value);  // count - 1; -1 for other kinds
+  int add_current_attribute_at(int index, const Text& name, const Text& value);
+  Text current_data();
+  void set_current_data(const Text& data);
+  // The element last taken from an element node (see next); the root's at first.
+  Element& current_payload();
+
+  // Cursor moves.
+  int cursor() const { return cursor_; }
+  void set_cursor(int index);                  // outside the table: the root; found kept
+  void root() { cursor_ = 0; }
+  void first();                                // node 1 and found, or the root and not found
+  // To the parent; when the parent has a next sibling, on to the last node
+  // recorded at the parent's level, so that add_next appends there. Found
+  // only in that second case.
+  void up();
+  void down();                                 // to the first child; the root and not found without
+  // To the next sibling, found when there is one (the root and not found
+  // otherwise); the element left becomes the current payload. Not found on the root.
+  void next();
+  void previous();                             // to the previous sibling; stays and not found without
+  void first_sibling();                        // found kept
+  void last_sibling();                         // the parent's last link; found kept
+  // Detaches the cursor node from its parent's chain; it keeps its own links
+  // and its table entry, and the cursor stays on it.
+  void unlink();
+
+  // What the writers keep between writes.
+  void add_header_line(const Text& line) { header_lines_.push_back(line); }
+  const std::vector<Text>& header_lines() const { return header_lines_; }
+  bool full_close() const { return full_close_; }
+  // Every element then gets a closing line of its own, even an empty one.
+  void set_full_close(bool on) { full_close_ = on; }
+  Output& output() { return output_; }
+  const Output& output() const { return output_; }
+
+private:
+  Node& at(int index) { return nodes_[index]; }
+  const Node& at(int index) const { return nodes_[index]; }
+  bool valid(int index) const { return index >= 0 && index < node_count(); }
+  Element* cursor_element();
+  int copy_nodes(const Dom& source, int index, bool as_child, bool whole_chain);
+
+  std::vector<Text> header_lines_;
+  Output output_;
+  bool full_close_ = false;
+  bool found_ = true;
+  Text name_;
+  int payload_ = 0;                            // the node whose element is the current payload
+  int cursor_ = 0;
+  NodeTable nodes_;
+  Element spare_element_;
+  ScriptBlock spare_script_;
+  Text spare_comment_;
+};
+
+}  // namespace kit
