@@ -83,9 +83,12 @@ int run_varnel(int argc, const char* const* argv) {
     return fail("Cannot open", target);
   }
   say("Storing dom tree into " + intermediate + "\n");
-  ini_lines = Array();
-  regenerate_ini();
-  const bool saved = ini_lines.save(intermediate);
+  // Each line is followed by one more line feed, as the Array's save writes it.
+  File out = open_file(intermediate.c_str(), "w");
+  const bool saved = out && regenerate_ini([&](std::string_view line) {
+                       return std::fwrite(line.data(), 1, line.size(), out.get()) == line.size() &&
+                              std::fputc('\n', out.get()) != EOF;
+                     }) && close_file(out);
   status = Dyn(saved);
   if (!saved) return fail("Cannot open", intermediate);
   return 0;

@@ -2,7 +2,9 @@
 // one element per line, and that tree written back as INI text.
 #pragma once
 
+#include <functional>
 #include <optional>
+#include <string_view>
 
 #include "runtime/array.h"
 #include "runtime/text.h"
@@ -37,8 +39,11 @@ int find_inline_comment(const Text& line);
 // cut off, has no "=" or ":".
 std::optional<Element> parse_option(const Text& line);
 
-// Appends one line to ini_lines for every element of the top-level chain of
-// ini_tree, from node 1 on.
+// Hands `write_line` one INI line, ending in "\n", for every node of the
+// top-level chain of ini_tree from node 1 on; stops and gives false as soon
+// as `write_line` does. Lines are not kept, so memory stays flat.
+bool regenerate_ini(const std::function<bool(std::string_view line)>& write_line);
+// The same lines, appended to ini_lines.
 void regenerate_ini();
 // "[" + section name + "]\n".
 Text title_line(const Element& element);
