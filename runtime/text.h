@@ -22,7 +22,7 @@ public:
   // Construction; each numeric form has the text the C formats give.
   Text() = default;
   Text(const char* s);                        // copy up to the NUL; null gives ""
-  Text(std::string_view bytes) : bytes_(bytes) {}  // the bytes as they are
+  explicit Text(std::string_view bytes) : bytes_(bytes) {}  // the bytes as they are
   explicit Text(std::string&& bytes) noexcept : bytes_(std::move(bytes)) {}
   explicit Text(bool b);                      // "1" or ""
   explicit Text(char c);                      // the one-byte text

@@ -8,8 +8,10 @@
 //   stdout    the expected standard output
 //   stderr    the expected standard error (absent: must be empty)
 //   status    the expected exit status
-// Files the run was not expected to touch must be left as they were, and
-// every expected file that starts as an XML document must be well-formed.
+// Files the run was not expected to touch must be left as they were. Every
+// written file that starts as an XML document must be well-formed, and so
+// must every ".xml" file of element content once wrapped in a root element,
+// unless the case holds a file named not-well-formed.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -68,6 +70,10 @@ std::string trim_line(std::string s) {
 
 bool starts_as_xml(const std::string& bytes) { return bytes.rfind("<?xml", 0) == 0; }
 
+bool ends_in(const std::string& name, const std::string& suffix) {
+  return name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
 class Golden : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(Golden, MatchesExpectedFiles) {
@@ -111,6 +117,8 @@ TEST_P(Golden, MatchesExpectedFiles) {
     for (const auto& [name, bytes] : written) {
       if (starts_as_xml(bytes)) {
         EXPECT_EQ(kit_test::xml_error(bytes), "") << name;
+      } else if (ends_in(name, ".xml") && bytes.rfind('<', 0) == 0) {
+        EXPECT_EQ(kit_test::xml_content_error(bytes), "") << name;
       }
     }
   }

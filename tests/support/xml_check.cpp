@@ -18,4 +18,8 @@ std::string xml_error(const std::string& bytes) {
          std::to_string(XML_GetCurrentLineNumber(parser.get()));
 }
 
+std::string xml_content_error(const std::string& bytes) {
+  return xml_error("<document>" + bytes + "</document>");
+}
+
 }  // namespace kit_test

@@ -9,4 +9,8 @@ namespace kit_test {
 // the line number.
 std::string xml_error(const std::string& bytes);
 
+// The same for element content without a declaration (a tree written from
+// below its root): well-formed once wrapped in one root element.
+std::string xml_content_error(const std::string& bytes);
+
 }  // namespace kit_test

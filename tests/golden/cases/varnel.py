@@ -1,0 +1,64 @@
+example = "[main]\ncolor = red ; note\n"
+reader = (
+    "; Settings\n"
+    "[main]\n"
+    "[main\n"
+    "[]\n"
+    "x [other]\n"
+    "color = red ; note\n"
+    "path: /usr/bin\n"
+    "url: a=b\n"
+    "key =\n"
+    "=value\n"
+    "key\n"
+    "title = \"a;b\"\n"
+    "#size=10\n"
+    "#size=12 ; old\n"
+    "# a comment\n"
+    ";;x=1\n"
+    "#\n"
+    "  # note\n"
+    "  # a=1\n"
+    "\n"
+    "[main]\n"
+    "quoted = 'it''s' & <more>\n"
+)
+regen = "[main]\ncolor=red\n#size=10\n; note\n"
+long_value = "x" * 120000
+CASES = [
+    ("example", "setup.ini", {"setup.ini": example}, None),
+    ("example-expand", "-expand setup.ini", {"setup.ini": example}, None),
+    ("example-light", "-light setup.ini", {"setup.ini": example}, None),
+    ("expand-light", "-expand -light setup.ini", {"setup.ini": example}, None),
+    ("light-expand", "-light -expand setup.ini", {"setup.ini": example}, None),
+    ("reader-lines", "-expand setup.ini", {"setup.ini": reader}, None),
+    ("reader-lines-default", "setup.ini", {"setup.ini": reader}, None),
+    ("regenerated", "setup.ini", {"setup.ini": regen}, None),
+    ("regenerated-expand", "-expand setup.ini", {"setup.ini": regen}, None),
+    ("empty-source", "-expand setup.ini", {"setup.ini": ""}, None),
+    ("no-final-line-feed", "-expand setup.ini", {"setup.ini": "[a]\nb = c"}, None),
+    ("crlf-line-ends", "-expand setup.ini", {"setup.ini": example.replace("\n", "\r\n")}, None),
+    ("byte-order-mark", "-expand setup.ini", {"setup.ini": "\xef\xbb\xbf[main]\nk = v\n".encode("latin-1")}, None),
+    ("long-line", "-expand setup.ini", {"setup.ini": "[big]\nvalue = " + long_value + "\nafter = 1\n"}, None),
+    ("explicit-target", "setup.ini out.xml", {"setup.ini": example}, None),
+    ("explicit-target-extra-ignored", "setup.ini out.xml extra", {"setup.ini": example}, None),
+    ("switch-after-source-is-a-name", "setup.ini -light", {"setup.ini": example}, None),
+    ("unknown-switch-expanded", "-expanded setup.ini", {"setup.ini": example}, None),
+    ("switch-case-matters", "-Light setup.ini", {"setup.ini": example}, None),
+    ("last-dot-decides", "a.b.ini", {"a.b.ini": example}, None),
+    ("name-without-dot", "conf", {"conf": example}, None),
+    ("dot-in-directory", "dir.d/conf", {"dir.d/conf": example}, None),
+    ("usage-no-arguments", "", None, None),
+    ("usage-four-arguments", "-light a b c", {"a": example}, None),
+    ("usage-switches-only", "-light -expand", None, None),
+    ("usage-derived-target-is-source", "setup.xml", {"setup.xml": example}, None),
+    ("usage-target-equal-ignoring-case", "SETUP.INI setup.ini", {"SETUP.INI": example}, None),
+    ("missing-source", "missing.ini", None, None),
+    ("directory-source", "dir.ini", None, "mkdir dir.ini\n"),
+    ("target-in-missing-directory", "setup.ini nodir/out.xml", {"setup.ini": example}, None),
+    ("target-full-device", "setup.ini /dev/full", {"setup.ini": example}, None),
+    ("intermediate-unwritable", "setup.ini", {"setup.ini": example}, "mkdir setup.tmp\n"),
+    ("target-is-source-by-link", "setup.ini link.xml", {"setup.ini": example}, "ln -s setup.ini link.xml\n"),
+    ("target-is-source-by-path", "setup.ini ./setup.ini", {"setup.ini": example}, None),
+    ("intermediate-is-source", "setup.tmp", {"setup.tmp": example}, None),
+]

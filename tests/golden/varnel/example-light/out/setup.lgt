@@ -1,0 +1,5 @@
+main /
+option color="red" active="true"
+  comment data=" note" /
+/option
+blank /

@@ -1,0 +1,5 @@
+title name="main" /
+option name="color" value="red" active="true"
+  comment data=" note" /
+/option
+blank /

@@ -1,0 +1,97 @@
+#include "varnel/driver.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "runtime/dyn.h"
+#include "runtime/files.h"
+#include "tree/writer.h"
+#include "varnel/ini.h"
+
+namespace kit {
+
+namespace {
+
+// One to three arguments after the program name, switches included.
+constexpr int min_argument_count = 2;
+constexpr int max_argument_count = 4;
+
+void say(const Text& line) { write_text(stdout, line); }
+
+int fail(const char* what, const Text& file) {
+  std::fflush(stdout);
+  std::fprintf(stderr, "%s %s\n", what, file.c_str());
+  return 1;
+}
+
+}  // namespace
+
+void print_usage() {
+  std::printf("\nVarnel Transformer - %s\n", project_address);
+  std::fputs(
+      "\n"
+      "Syntax:\n"
+      "varnel [-light][-expanded] sourcefile\n"
+      "- source is an ini file.\n"
+      "- generates an xml (default) or light xml file.\n"
+      "Options:\n"
+      "  -light: generates light.\n"
+      "  -expand: option name and value are separated attributes.\n",
+      stdout);
+  std::exit(0);
+}
+
+int run_varnel(int argc, const char* const* argv) {
+  Array arguments(argv);
+  int count = argc;
+  if (count < min_argument_count || count > max_argument_count) print_usage();
+
+  light_output = false;
+  expand_mode = false;
+  Text extension = ".xml";
+  Text source = arguments.at(1).to_text();
+  while (source.at(0) == "-") {
+    if (source == "-light") {
+      extension = ".lgt";
+      light_output = true;
+    } else if (source == "-expand") {
+      expand_mode = true;
+    }
+    arguments.remove_at(0);
+    --count;
+    source = arguments.at(1).to_text();
+  }
+  Text base;
+  Text target;
+  if (count == 2) {
+    base = split_extension(source).base;
+    target = base + extension;
+  } else {
+    target = arguments.at(2).to_text();
+  }
+  if (target.compare_nocase(source) == 0) print_usage();
+  if (!file_exists(source)) die(source + " not found...");
+
+  const Text intermediate = base + ".tmp";
+  for (const Text& written : {target, intermediate}) {
+    if (same_file(source, written)) return fail("Target", written + " is the source file");
+  }
+
+  say("Converting " + source + " into " + target + " ...\n");
+  if (!read_ini(source, ini_tree)) return fail("Cannot open", source);
+  if (!store(ini_tree, target, light_output ? format_light : format_xml)) {
+    return fail("Cannot open", target);
+  }
+  say("Storing dom tree into " + intermediate + "\n");
+  // Each line is followed by one more line feed, as the Array's save writes it.
+  File out = open_file(intermediate.c_str(), "w");
+  const bool saved = out && regenerate_ini([&](std::string_view line) {
+                       return std::fwrite(line.data(), 1, line.size(), out.get()) == line.size() &&
+                              std::fputc('\n', out.get()) != EOF;
+                     }) && close_file(out);
+  status = Dyn(saved);
+  if (!saved) return fail("Cannot open", intermediate);
+  return 0;
+}
+
+}  // namespace kit

@@ -1,0 +1,56 @@
+// The INI converter's conversion: an INI file read into a flat element tree,
+// one element per line, and that tree written back as INI text.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string_view>
+
+#include "runtime/array.h"
+#include "runtime/text.h"
+#include "tree/dom.h"
+
+namespace kit {
+
+// Run-wide state, decided by the driver before the source is read.
+extern bool expand_mode;     // key and value as the attributes "name" and "value"
+extern bool light_output;    // store the light form
+extern Dom ini_tree;         // the tree of the run
+extern Text comment_prefix;  // the first comment character of the source, or ""
+extern Array ini_lines;      // the regenerated INI lines, each ending in "\n"
+
+// Reads the INI file into `tree` (reset first) and sets comment_prefix.
+// Names that will not make well-formed XML in the default mode are reported
+// on standard error, one line per source line. false (tree then holds the
+// root alone) when the source cannot be opened or read.
+bool read_ini(const Text& source, Dom& tree);
+
+// The element "blank".
+Element make_blank();
+// The element "comment" with "data" = text, unchanged.
+Element make_comment(const Text& text);
+// The section of a line holding "[": "title" with "name" in expand_mode,
+// else an element named after the section. The name may be empty.
+Element parse_section(const Text& line);
+// The position of the ";" that starts an option's inline comment; -1 when
+// none does (no separator, or the ";" is inside double quotes).
+int find_inline_comment(const Text& line);
+// The element "option" of a line; none when the line, its trailing comment
+// cut off, has no "=" or ":".
+std::optional<Element> parse_option(const Text& line);
+
+// Hands `write_line` one INI line, ending in "\n", for every node of the
+// top-level chain of ini_tree from node 1 on; stops and gives false as soon
+// as `write_line` does. Lines are not kept, so memory stays flat.
+bool regenerate_ini(const std::function<bool(std::string_view line)>& write_line);
+// The same lines, appended to ini_lines.
+void regenerate_ini();
+// "[" + section name + "]\n".
+Text title_line(const Element& element);
+// The option as "key = value\n" ("key =\n" without a value), behind
+// comment_prefix when it is not active.
+Text option_line(const Element& element);
+// A comment node's text as a line, behind comment_prefix unless blank.
+Text comment_node_line(const Text& text);
+
+}  // namespace kit

@@ -1,0 +1,3 @@
+#include "varnel/driver.h"
+
+int main(int argc, char** argv) { return kit::run_varnel(argc, argv); }

@@ -1,0 +1,295 @@
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string_view>
+
+#include "runtime/files.h"
+#include "varnel/ini.h"
+
+namespace kit {
+
+bool expand_mode = false;
+bool light_output = false;
+Dom ini_tree;
+Text comment_prefix;
+Array ini_lines;
+
+namespace {
+
+using View = std::string_view;
+constexpr std::size_t none = View::npos;
+
+// The names the reader gives, made once rather than for every line.
+const Text option_name("option");
+const Text title_name("title");
+const Text name_attribute("name");
+const Text value_attribute("value");
+const Text comment_attribute("comment");
+const Text active_attribute("active");
+const Text active_true("true");
+const Text active_false("false");
+
+bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\r'; }
+
+View trimmed(View v) {
+  while (!v.empty() && is_space(v.front())) v.remove_prefix(1);
+  while (!v.empty() && is_space(v.back())) v.remove_suffix(1);
+  return v;
+}
+
+View rtrimmed(View v) {
+  while (!v.empty() && is_space(v.back())) v.remove_suffix(1);
+  return v;
+}
+
+bool is_name_start(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80;
+}
+
+bool is_name_char(unsigned char c) {
+  return is_name_start(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+
+// Bytes above ASCII are taken as name characters: the full rule needs the
+// Unicode tables, and the expanded mode never writes names from the source.
+bool is_xml_name(View name) {
+  if (name.empty() || !is_name_start(static_cast<unsigned char>(name[0]))) return false;
+  for (char c : name) {
+    if (!is_name_char(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
+
+// In the default mode keys and section names become XML names; say so when
+// one cannot, since the target will then not be well-formed.
+void warn_name(const Text& source, long line_number) {
+  std::fprintf(stderr, "%s:%ld: warning: a name here is not a valid XML name; use -expand\n",
+               source.c_str(), line_number);
+}
+
+// A key gives a bad option element when it is no XML name or repeats one of
+// the attributes the reader adds after it.
+bool is_usable_key(View key, bool has_comment) {
+  return is_xml_name(key) && key != "active" && !(has_comment && key == "comment");
+}
+
+// The parts of an option line: key, value and the text after a ";".
+struct OptionParts {
+  View key;
+  View value;
+  View comment;
+};
+
+// None when the line, its trailing comment cut off, has no "=" or ":".
+std::optional<OptionParts> split_option(View line) {
+  // A ";" inside the first pair of double quotes belongs to the value.
+  OptionParts parts;
+  const std::size_t semicolon = line.find(';');
+  const std::size_t q1 = line.find('"');
+  std::size_t q2 = 0;
+  if (q1 != none) {
+    q2 = line.find('"', q1 + 1);
+    if (q2 == none) q2 = q1;
+  }
+  if (semicolon != none && ((q1 != none && semicolon < q1) || semicolon > q2)) {
+    parts.comment = line.substr(semicolon + 1);
+    line = line.substr(0, semicolon);
+  }
+  // An "=" wins over a ":" wherever the two stand.
+  std::size_t separator = line.find('=');
+  if (separator == none) separator = line.find(':');
+  if (separator == none) return std::nullopt;
+  parts.key = trimmed(line.substr(0, separator));
+  parts.value = trimmed(line.substr(separator + 1));
+  return parts;
+}
+
+Element option_element(const OptionParts& parts, const Text& active) {
+  Element option(option_name);
+  if (expand_mode) {
+    option.set_attribute(name_attribute, Text(parts.key));
+    option.set_attribute(value_attribute, Text(parts.value));
+  } else {
+    option.set_attribute(Text(parts.key), Text(parts.value));
+  }
+  if (!parts.comment.empty()) option.set_attribute(comment_attribute, Text(parts.comment));
+  if (!active.is_empty()) option.set_attribute(active_attribute, active);
+  return option;
+}
+
+// The section name of a line holding "[": up to the first "]" after it, or
+// to the end of the line; not trimmed.
+View section_name(View line) {
+  const std::size_t open = line.find('[');
+  if (open == none) return View();
+  std::size_t close = line.find(']', open);
+  if (close == none) close = line.size();
+  return line.substr(open + 1, close - open - 1);
+}
+
+Element section_element(View name) {
+  if (!expand_mode) return Element(Text(name));
+  Element title(title_name);
+  title.set_attribute(name_attribute, Text(name));
+  return title;
+}
+
+std::size_t inline_comment_at(View line) {
+  std::size_t separator = line.find('=');
+  if (separator == none) separator = line.find(':');
+  if (separator == none) return none;
+  const std::size_t q1 = line.find('"', separator + 1);
+  const std::size_t q2 = q1 == none ? none : line.find('"', q1 + 1);
+  const std::size_t r = line.find(';', separator + 1);
+  if (q2 != none && r != none && r > q1 && r < q2) return none;
+  return r;
+}
+
+// Links each line element after the previous one; the first goes below the root.
+class Linker {
+public:
+  explicit Linker(Dom& tree) : tree_(tree) {}
+  void link(Element element) {
+    if (first_) {
+      tree_.add_element_child(std::move(element));
+      first_ = false;
+    } else {
+      tree_.add_element_next(std::move(element));
+    }
+  }
+
+private:
+  Dom& tree_;
+  bool first_ = true;
+};
+
+bool is_readable_file(std::FILE* f) {
+  struct stat info {};
+  return ::fstat(::fileno(f), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+const Text blank_name("blank");
+const Text data_attribute("data");
+
+Element comment_element(View text) {
+  Element comment(comment_attribute);
+  comment.set_attribute(data_attribute, Text(text));
+  return comment;
+}
+
+// One line, its trailing white space removed, into the tree.
+void read_line_into(View line, Linker& linker, Dom& tree, const Text& source, long line_number) {
+  if (line.empty()) {
+    linker.link(Element(blank_name));
+    return;
+  }
+  const char first = line.front();
+  if (first == '#' || first == ';') {
+    if (comment_prefix.is_empty()) comment_prefix = Text(first);
+    const View rest = line.substr(1);
+    if (rest.empty() || rest.front() == '#' || rest.front() == ';' || rest.front() == ' ') {
+      linker.link(comment_element(rest));
+    } else if (rest.find_first_of("=:") != none) {
+      if (auto parts = split_option(rest)) {
+        if (!expand_mode && !is_usable_key(parts->key, !parts->comment.empty())) {
+          warn_name(source, line_number);
+        }
+        linker.link(option_element(*parts, active_false));
+      }
+    } else {
+      linker.link(comment_element(rest));
+    }
+    return;
+  }
+
+  // The line is scanned for the first character that makes it a section or
+  // an option. Once an attempt has failed, a later one on the same line
+  // fails too (neither depends on the position, and an option attempt cuts
+  // the line at most once), so each is made only once.
+  std::optional<View> pending_comment;
+  bool section_failed = false;
+  bool option_failed = false;
+  for (std::size_t position = 0; position < line.size(); ++position) {
+    const char c = line[position];
+    if (c == ' ') continue;
+    if (c == '[') {
+      if (section_failed) continue;
+      const View name = section_name(line);
+      if (name.empty()) {
+        section_failed = true;
+        continue;
+      }
+      if (!expand_mode && !is_xml_name(name)) warn_name(source, line_number);
+      linker.link(section_element(name));
+      return;
+    }
+    if (option_failed) continue;
+    const std::size_t p = inline_comment_at(line);
+    if (p != none) {
+      pending_comment = line.substr(p + 1);
+      line = line.substr(0, p);
+    }
+    const auto parts = split_option(line);
+    if (!parts) {
+      option_failed = true;
+      continue;
+    }
+    if (!expand_mode && !is_usable_key(parts->key, !parts->comment.empty())) {
+      warn_name(source, line_number);
+    }
+    linker.link(option_element(*parts, active_true));
+    if (pending_comment) {
+      tree.add_element_child(comment_element(*pending_comment));
+      tree.up();
+    }
+    return;
+  }
+}
+
+}  // namespace
+
+Element make_blank() { return Element(blank_name); }
+
+Element make_comment(const Text& text) { return comment_element(text.view()); }
+
+Element parse_section(const Text& line) { return section_element(section_name(line.view())); }
+
+int find_inline_comment(const Text& line) {
+  const std::size_t p = inline_comment_at(line.view());
+  return p == none ? -1 : static_cast<int>(p);
+}
+
+std::optional<Element> parse_option(const Text& line) {
+  const auto parts = split_option(line.view());
+  if (!parts) return std::nullopt;
+  return option_element(*parts, Text());
+}
+
+bool read_ini(const Text& source, Dom& tree) {
+  tree.reset();
+  comment_prefix = Text();
+  File in = open_file(source.c_str(), "r");
+  // A directory opens for reading on POSIX hosts but has no lines to give.
+  if (!in || !is_readable_file(in.get())) return false;
+  skip_byte_order_mark(in.get());
+
+  Linker linker(tree);
+  LineReader reader(in.get());
+  View raw;
+  long line_number = 0;
+  bool at_end = false;
+  while (!at_end) {
+    // The read that meets the end gives one more, empty line, as a final
+    // line feed leaves one behind: it becomes the closing "blank".
+    if (!reader.next(raw)) {
+      raw = View();
+      at_end = true;
+    } else if (raw.back() != '\n') {
+      at_end = true;
+    }
+    read_line_into(rtrimmed(raw), linker, tree, source, ++line_number);
+  }
+  return !std::ferror(in.get());
+}
+
+}  // namespace kit

@@ -1,0 +1,122 @@
+#include <string>
+
+#include "varnel/ini.h"
+
+namespace kit {
+
+namespace {
+
+using View = std::string_view;
+
+bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\r'; }
+
+bool is_blank(View text) {
+  for (char c : text) {
+    if (!is_space(c)) return false;
+  }
+  return true;
+}
+
+const Text name_attribute("name");
+const Text value_attribute("value");
+const Text active_attribute("active");
+const Text data_attribute("data");
+
+// The lines are built into one reused buffer; the views handed out point there.
+void put_title(std::string& line, const Element& element) {
+  line += '[';
+  line += expand_mode ? element.get_attribute(name_attribute).view() : element.name_view();
+  line += "]\n";
+}
+
+void put_option(std::string& line, const Element& element) {
+  Text key, value;
+  if (expand_mode) {
+    key = element.get_attribute(name_attribute);
+    value = element.get_attribute(value_attribute);
+  } else {
+    // The first attribute, as a reset attribute cursor would show it.
+    bool first = true;
+    element.each_attribute([&](const AttributeView& a) {
+      if (!first) return;
+      key = Text(a.name);
+      value = Text(a.value);
+      first = false;
+    });
+  }
+  if (element.get_attribute(active_attribute) == "false") line += comment_prefix.view();
+  line += key.view();
+  line += " =";
+  if (!value.is_empty()) {
+    line += ' ';
+    line += value.view();
+  }
+  line += '\n';
+}
+
+void put_comment_node(std::string& line, View text) {
+  if (!is_blank(text)) line += comment_prefix.view();
+  line += text;
+  line += '\n';
+}
+
+void put_node(std::string& line, const Node& node) {
+  if (node.is_comment()) {
+    put_comment_node(line, node.comment().view());
+    return;
+  }
+  if (!node.is_element()) return;  // a script block gives no line
+  const Element& element = node.element();
+  const View name = element.name_view();
+  if (name == "option") {
+    put_option(line, element);
+  } else if (name == "blank") {
+    line += '\n';
+  } else if (name == "comment") {
+    line += comment_prefix.view();
+    line += element.get_attribute(data_attribute).view();
+    line += '\n';
+  } else {
+    put_title(line, element);  // "title", or a section named after itself
+  }
+}
+
+}  // namespace
+
+Text title_line(const Element& element) {
+  std::string line;
+  put_title(line, element);
+  return Text(std::move(line));
+}
+
+Text option_line(const Element& element) {
+  std::string line;
+  put_option(line, element);
+  return Text(std::move(line));
+}
+
+Text comment_node_line(const Text& text) {
+  std::string line;
+  put_comment_node(line, text.view());
+  return Text(std::move(line));
+}
+
+bool regenerate_ini(const std::function<bool(View line)>& write_line) {
+  std::string line;
+  // Only the top-level chain: inline comments below options are not lines.
+  for (int i = 1; i > 0 && i < ini_tree.node_count(); i = ini_tree.node(i).next()) {
+    line.clear();
+    put_node(line, ini_tree.node(i));
+    if (!line.empty() && !write_line(line)) return false;
+  }
+  return true;
+}
+
+void regenerate_ini() {
+  regenerate_ini([](View line) {
+    ini_lines.push(Text(line));
+    return true;
+  });
+}
+
+}  // namespace kit
