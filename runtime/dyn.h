@@ -17,7 +17,6 @@
 #include <iosfwd>
 #include <memory>
 #include <type_traits>
-#include <variant>
 
 #include "runtime/text.h"
 
@@ -195,9 +194,23 @@ public:
   void rewind();
 
 private:
-  // Scalars, owned payloads, unowned pointers and the shared typed array.
-  using Payload = std::variant<double, std::int64_t, bool, void*, Text, std::unique_ptr<Array>,
-                               std::unique_ptr<Pair>, std::shared_ptr<TypedArray>>;
+  // What the payload holds: the tag alone does not tell for tag 50, which is
+  // an unowned pointer or a shared typed array.
+  enum class Held : std::uint8_t { number, int64, boolean, pointer, text, array, pair, typed };
+  // One member at a time, as `held_` says. A union rather than a variant
+  // keeps a Dyn at 40 bytes, which Arrays of a million values feel.
+  union Payload {
+    Payload() noexcept : boolean(false) {}
+    ~Payload() {}
+    double number;
+    std::int64_t int64;
+    bool boolean;
+    void* pointer;
+    Text text;
+    std::unique_ptr<Array> array;
+    std::unique_ptr<Pair> pair;
+    std::shared_ptr<TypedArray> typed;
+  };
 
   template <typename T> static double as_double(T n) {
     if constexpr (std::is_integral_v<T> && std::is_unsigned_v<T> && sizeof(T) == 8) {
@@ -212,13 +225,19 @@ private:
   bool holds_number() const;
   double number_value() const;
   void make_number_from_boolean();
+  void release() noexcept;                        // destroys the payload, leaving nil
+  void take(Dyn& other) noexcept;                 // moves other's payload in; this one released
+  void set_number(double n) noexcept;             // the payload becomes n, the tag unchanged
 
-  std::uint32_t type_;
   Payload payload_;
+  std::uint32_t type_;
+  Held held_;
 };
 
 template <typename T, std::enable_if_t<std::is_arithmetic_v<T> && !std::is_same_v<T, bool>, int>>
-Dyn::Dyn(T n) noexcept : type_(tag::number), payload_(std::in_place_type<double>, as_double(n)) {}
+Dyn::Dyn(T n) noexcept : type_(tag::number), held_(Held::number) {
+  payload_.number = as_double(n);
+}
 
 // A key-value item; pushing it onto an Array stores the value under the key.
 struct Pair {
