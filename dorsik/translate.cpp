@@ -2,9 +2,12 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "runtime/files.h"
 
@@ -14,34 +17,213 @@ bool light_mode = false;
 
 namespace {
 
-constexpr char indent[] = "   ";        // a top-level element
-constexpr char child_indent[] = "      ";  // an option or trailing comment
+using View = std::string_view;
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
+constexpr View indent = "   ";  // a top-level element
+
+// The fixed pieces around names and values. The light form is the XML form
+// without the angle brackets; children are indented by six spaces.
+struct Pieces {
+  View comment_open, title_open, line_close;
+  View entry_open, entry_name_close, entry_close;
+  View option_open, trailing_comment_open, child_close;
 };
-using File = std::unique_ptr<std::FILE, FileCloser>;
+constexpr Pieces xml_pieces = {"<comment value=", "<title name=", " />",
+                               "   <entry name=", ">\n", "   </entry>",
+                               "      <option value=", "      <comment value=", "/>\n"};
+constexpr Pieces light_pieces = {"comment value=", "title name=", " /",
+                                 "   entry name=", "\n", "   /entry",
+                                 "      option value=", "      comment value=", "/\n"};
+const Pieces& pieces() { return light_mode ? light_pieces : xml_pieces; }
 
-// The angle brackets exist only in the XML form.
-const char* open_bracket() { return light_mode ? "" : "<"; }
-const char* close_bracket() { return light_mode ? "" : ">"; }
+// Output is gathered here and handed to the file in blocks of this size, so
+// memory stays flat however long a line's translation is.
+constexpr std::size_t flush_threshold = 64 * 1024;
 
-bool is_enclosed_in_apostrophes(const std::string& s) {
-  return s.size() >= 2 && s.front() == '\'' && s.back() == '\'' &&
-         s.find('\'', 1) == s.size() - 1;
+// Where translations go: a text being built, or a file written in blocks.
+class Sink {
+public:
+  explicit Sink(std::FILE* file = nullptr) : file_(file) {}
+  // Appends are on the hot path: one capacity test and one memcpy, inline.
+  Sink& operator<<(View bytes) {
+    if (capacity_ - size_ < bytes.size()) grow(bytes.size());
+    std::memcpy(buffer_.get() + size_, bytes.data(), bytes.size());
+    size_ += bytes.size();
+    return *this;
+  }
+  Sink& operator<<(char c) { return *this << View(&c, 1); }
+  void flush_if_full() {
+    if (file_ != nullptr && size_ >= flush_threshold) flush();
+  }
+  bool flush() {
+    if (file_ != nullptr && size_ > 0) {
+      ok_ = ok_ && std::fwrite(buffer_.get(), 1, size_, file_) == size_;
+      size_ = 0;
+    }
+    return ok_;
+  }
+  Text take() { return Text(View(buffer_.get(), size_)); }
+
+private:
+  void grow(std::size_t more) {
+    const std::size_t capacity = std::max(2 * capacity_, std::max(size_ + more, flush_threshold));
+    std::unique_ptr<char[]> bigger(new char[capacity]);
+    if (size_ > 0) std::memcpy(bigger.get(), buffer_.get(), size_);
+    buffer_ = std::move(bigger);
+    capacity_ = capacity;
+  }
+  std::FILE* file_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+  bool ok_ = true;
+};
+
+bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\r'; }
+
+View trimmed(View v) {
+  while (!v.empty() && is_space(v.front())) v.remove_prefix(1);
+  while (!v.empty() && is_space(v.back())) v.remove_suffix(1);
+  return v;
 }
 
-// Translates one trimmed, non-empty line; "" when the line writes nothing.
-Text translate_line(const Text& line) {
-  Text rest = line;
-  const char first = line.first_char();
-  if (first == '#' || first == ';') {
-    if (line.at(1) == " ") return indent + translate_comment(line.slice(1, -1, End::inclusive));
-    rest = line.slice(1, -1, End::inclusive);
+View rtrimmed(View v) {
+  while (!v.empty() && is_space(v.back())) v.remove_suffix(1);
+  return v;
+}
+
+bool is_enclosed_in_apostrophes(View v) {
+  return v.size() >= 2 && v.front() == '\'' && v.back() == '\'' && v.find('\'', 1) == v.size() - 1;
+}
+
+// The entity for a byte XML needs escaped in a value, or null.
+const char* entity_of(char c, char quote) {
+  switch (c) {
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '"': return "&quot;";
+    case '\'': return quote == '\'' ? "&apos;" : nullptr;
+    default: return nullptr;
   }
-  if (rest.first_char() == '[') return indent + translate_title(rest);
-  if (!rest.contains("=") && !rest.contains(":")) return Text();
-  return translate_property(rest);
+}
+
+// Bytes that may need an entity; most values hold none, and a table lookup
+// keeps the scan of those to one load and one test a byte.
+struct SpecialBytes {
+  bool table[256] = {};
+  constexpr SpecialBytes() {
+    for (char c : {'&', '<', '>', '"', '\''}) table[static_cast<unsigned char>(c)] = true;
+  }
+};
+constexpr SpecialBytes special_bytes;
+
+// The escaped value before quoting is tested for enclosing apostrophes;
+// escaping never adds or removes an apostrophe, so the raw value tells.
+void put_value(Sink& out, View value, char quote) {
+  value = trimmed(value);
+  const bool enclosed = is_enclosed_in_apostrophes(value);
+  const char escaped_quote = enclosed ? '\0' : quote;
+  if (!enclosed) out << quote;
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (!special_bytes.table[static_cast<unsigned char>(value[i])]) continue;
+    if (const char* entity = entity_of(value[i], escaped_quote)) {
+      out << value.substr(run, i - run) << entity;
+      run = i + 1;
+    }
+  }
+  out << value.substr(run);
+  if (!enclosed) out << quote;
+}
+
+void put_comment(Sink& out, View text) {
+  // "--" may not stand inside an XML comment-like value; "---" gives "- --".
+  std::string body;
+  body.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    body += text[i];
+    if (text[i] == '-' && i + 1 < text.size() && text[i + 1] == '-') {
+      body += " -";
+      ++i;
+    }
+  }
+  out << pieces().comment_open;
+  put_value(out, body, '"');
+  out << pieces().line_close;
+}
+
+bool put_title(Sink& out, View line) {
+  const std::size_t open = line.find('[');
+  if (open == View::npos) return false;
+  std::size_t close = line.find(']');
+  if (close == View::npos) close = line.size();
+  const View name = close > open ? line.substr(open + 1, close - open - 1) : View();
+  out << pieces().title_open;
+  put_value(out, trimmed(name), '"');
+  out << pieces().line_close;
+  return true;
+}
+
+bool put_property(Sink& out, View line) {
+  // A ";" inside the first pair of double quotes belongs to the value.
+  View comment;
+  const std::size_t semicolon = line.find(';');
+  const std::size_t q1 = line.find('"');
+  std::size_t q2 = 0;
+  if (q1 != View::npos) {
+    q2 = line.find('"', q1 + 1);
+    if (q2 == View::npos) q2 = q1;
+  }
+  if (semicolon != View::npos && ((q1 != View::npos && semicolon < q1) || semicolon > q2)) {
+    comment = line.substr(semicolon + 1);
+    line = line.substr(0, semicolon);
+  }
+
+  // An "=" wins over a ":" wherever the two stand.
+  std::size_t separator = line.find('=');
+  if (separator == View::npos) separator = line.find(':');
+  if (separator == View::npos) return false;
+
+  const Pieces& p = pieces();
+  out << p.entry_open;
+  put_value(out, trimmed(line.substr(0, separator)), '"');
+  out << p.entry_name_close;
+  View values = line.substr(separator + 1);
+  for (;;) {
+    const std::size_t comma = values.find(',');
+    out << p.option_open;
+    put_value(out, values.substr(0, comma), '\'');
+    out << p.child_close;
+    out.flush_if_full();
+    if (comma == View::npos) break;
+    values.remove_prefix(comma + 1);
+  }
+  if (!comment.empty()) {
+    out << p.trailing_comment_open;
+    put_value(out, comment, '\'');
+    out << p.child_close;
+  }
+  out << p.entry_close;
+  return true;
+}
+
+// Translates one trimmed, non-empty line; false when the line writes nothing.
+bool put_line(Sink& out, View line) {
+  if (line.front() == '#' || line.front() == ';') {
+    if (line.size() > 1 && line[1] == ' ') {
+      out << indent;
+      put_comment(out, line.substr(1));
+      return true;
+    }
+    line.remove_prefix(1);
+  }
+  if (!line.empty() && line.front() == '[') {
+    out << indent;
+    return put_title(out, line);
+  }
+  if (line.find('=') == View::npos && line.find(':') == View::npos) return false;
+  return put_property(out, line);
 }
 
 bool is_directory(std::FILE* f) {
@@ -52,124 +234,70 @@ bool is_directory(std::FILE* f) {
 }  // namespace
 
 Text quote_value(const Text& value, char quote) {
-  const Text trimmed = value.trim();
-  std::string escaped;
-  escaped.reserve(static_cast<std::size_t>(trimmed.length()) + 2);
-  for (char c : trimmed.view()) {
-    switch (c) {
-      case '&': escaped += "&amp;"; break;
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      case '"': escaped += "&quot;"; break;
-      default: escaped += c;
-    }
-  }
-  if (is_enclosed_in_apostrophes(escaped)) return Text(std::move(escaped));
-  std::string quoted(1, quote);
-  for (char c : escaped) {
-    if (c == '\'' && quote == '\'') {
-      quoted += "&apos;";
-    } else {
-      quoted += c;
-    }
-  }
-  quoted += quote;
-  return Text(std::move(quoted));
+  Sink out;
+  put_value(out, value.view(), quote);
+  return out.take();
 }
 
 std::vector<Text> split_values(const Text& text) {
   std::vector<Text> items;
-  int start = 0;
+  View rest = text.view();
   for (;;) {
-    const int comma = text.find(",", start);
-    const int end = comma == -1 ? text.length() : comma;
-    items.push_back(Text(text.view().substr(static_cast<std::size_t>(start),
-                                            static_cast<std::size_t>(end - start)))
-                        .trim());
-    if (comma == -1) return items;
-    start = comma + 1;
+    const std::size_t comma = rest.find(',');
+    items.emplace_back(trimmed(rest.substr(0, comma)));
+    if (comma == View::npos) return items;
+    rest.remove_prefix(comma + 1);
   }
 }
 
 Text translate_comment(const Text& text) {
-  Text body = text;
-  body.replace("--", "- -");
-  return open_bracket() + ("comment value=" + quote_value(body, '"')) + " /" + close_bracket();
+  Sink out;
+  put_comment(out, text.view());
+  return out.take();
 }
 
 Text translate_title(const Text& line) {
-  const int open = line.find("[");
-  if (open == -1) return Text();
-  int close = line.find("]");
-  if (close == -1) close = line.length();
-  const Text name = Text(line.view().substr(static_cast<std::size_t>(open + 1),
-                                            close > open ? static_cast<std::size_t>(close - open - 1) : 0))
-                        .trim();
-  return open_bracket() + ("title name=" + quote_value(name, '"')) + " /" + close_bracket();
+  Sink out;
+  return put_title(out, line.view()) ? out.take() : Text();
 }
 
 Text translate_property(const Text& line) {
-  // A ";" inside the first pair of double quotes belongs to the value.
-  Text body = line;
-  Text comment;
-  const int semicolon = line.find(";");
-  const int q1 = line.find("\"");
-  const int q2 = q1 == -1 ? 0 : [&] {
-    const int next = line.find("\"", q1 + 1);
-    return next == -1 ? q1 : next;
-  }();
-  if (semicolon != -1 && (semicolon < q1 || semicolon > q2)) {
-    comment = line.slice(semicolon + 1, -1, End::inclusive);
-    body = line.slice(0, semicolon, End::exclusive);
-  }
-
-  // An "=" wins over a ":" wherever the two stand.
-  int separator = body.find("=");
-  if (separator == -1) separator = body.find(":");
-  if (separator == -1) return Text();
-  const Text name = body.slice(0, separator, End::exclusive).trim();
-  const Text values = body.slice(separator + 1, -1, End::inclusive);
-
-  const char* lt = open_bracket();
-  const char* gt = close_bracket();
-  Text entry = Text(indent) + lt + "entry name=" + quote_value(name, '"') + gt + "\n";
-  for (const Text& value : split_values(values)) {
-    entry += Text(child_indent) + lt + "option value=" + quote_value(value, '\'') + "/" + gt + "\n";
-  }
-  if (!comment.is_empty()) {
-    entry += Text(child_indent) + lt + "comment value=" + quote_value(comment, '\'') + "/" + gt + "\n";
-  }
-  entry += Text(indent) + lt + "/entry" + gt;
-  return entry;
+  Sink out;
+  return put_property(out, line.view()) ? out.take() : Text();
 }
 
-bool write_indent(std::FILE* out) { return write_chars(out, indent); }
+bool write_indent(std::FILE* out) { return write_chars(out, "   "); }
 
 Conversion convert_file(const Text& source, const Text& target) {
   File in(std::fopen(source.c_str(), "r"));
   // A directory opens for reading on POSIX hosts but has no lines to give.
   if (!in || is_directory(in.get())) return {Outcome::cannot_open, source};
-  File out(std::fopen(target.c_str(), "w"));
-  if (!out) return {Outcome::cannot_open, target};
+  File file(std::fopen(target.c_str(), "w"));
+  if (!file) return {Outcome::cannot_open, target};
 
-  bool written = write_chars(out.get(), light_mode ? "xml\noptions\n"
-                                                   : "<?xml version=\"1.0\"?>\n<options>\n");
+  Sink out(file.get());
+  out << (light_mode ? "xml\noptions\n" : "<?xml version=\"1.0\"?>\n<options>\n");
   skip_byte_order_mark(in.get());
-  while (written && !std::feof(in.get()) && !std::ferror(in.get())) {
-    Text line = read_whole_line(in.get()).trim();
-    if (line.is_empty()) continue;
+  LineReader reader(in.get());
+  std::string joined;
+  View raw;
+  while (reader.next(raw)) {
+    View line = trimmed(raw);
+    if (line.empty()) continue;
     // A line ending in "," goes on in the next one, up to the end of the input.
-    while (line.view().back() == ',' && !std::feof(in.get()) && !std::ferror(in.get())) {
-      line += read_whole_line(in.get()).rtrim();
+    if (line.back() == ',') {
+      joined.assign(line);
+      while (!joined.empty() && joined.back() == ',' && reader.next(raw)) joined += rtrimmed(raw);
+      line = joined;
     }
-    const Text translated = translate_line(line);
-    if (translated.is_empty()) continue;
-    written = write_text(out.get(), translated) && write_chars(out.get(), "\n");
+    if (put_line(out, line)) out << '\n';
+    out.flush_if_full();
   }
   if (std::ferror(in.get())) return {Outcome::cannot_read, source};
-  written = written && write_chars(out.get(), light_mode ? "/xml\n/options" : "</options>");
+  out << (light_mode ? "/xml\n/options" : "</options>");
   // Buffered bytes reach the file only at the close; its failure is a write failure.
-  const bool closed = std::fclose(out.release()) == 0;
+  const bool written = out.flush();
+  const bool closed = close_file(file);
   if (!written || !closed) return {Outcome::cannot_write, target};
   return {};
 }

@@ -1,0 +1,46 @@
+example = "[General]\n# main settings\nname = Demo\nlist = a, b ; two items\n"
+edge = (
+    "[ Network ]\n[Network\n[]\n#[Old]\n#\n#note\n"
+    "key: value\nurl: a=b\na=\n=x\npath = \"c;d\"\nx = <1 & 2>\nv = 'quoted'\n"
+    "a=b;\na=b ;c\n# a -- b\n#a=b\n;k=v\nlist = 1,\n   2\n \t \n"
+    "no rule here\nname:\n"
+)
+mended = (
+    "first = 1\nx;y=1\nafter = 2\n"
+    "v = it's\n[ 'x ]\nw = 'a\nq = 'ok'\n"
+    "end = 1,"
+)
+long_value = ",".join("v%05d" % i for i in range(20000))  # ~120,000 bytes
+CASES = [
+    ("example-xml", "-xml conf.txt", {"conf.txt": example}, None),
+    ("example-light", "-light conf.txt", {"conf.txt": example}, None),
+    ("example-default-extension", "conf.txt", {"conf.txt": example}, None),
+    ("edge-lines", "-xml edge.txt", {"edge.txt": edge}, None),
+    ("edge-lines-light", "-light edge.txt", {"edge.txt": edge}, None),
+    ("empty-source", "-xml empty.txt", {"empty.txt": ""}, None),
+    ("empty-source-light", "-light empty.txt", {"empty.txt": ""}, None),
+    ("mended-lines", "-xml m.txt", {"m.txt": mended}, None),
+    ("crlf-line-ends", "-xml conf.txt", {"conf.txt": example.replace("\n", "\r\n")}, None),
+    ("byte-order-mark", "-xml conf.txt", {"conf.txt": "\xef\xbb\xbf[First]\nk = v\n".encode('latin-1')}, None),
+    ("long-line", "-xml long.txt", {"long.txt": "[Big]\nlist = " + long_value + "\nafter = 1\n"}, None),
+    ("usage-no-arguments", "", None, None),
+    ("usage-four-arguments", "-light -xml a b", {"a": example}, None),
+    ("usage-switches-only", "-light", None, None),
+    ("usage-unknown-switch-only", "-x", None, None),
+    ("usage-derived-target-is-source", "conf.uc", {"conf.uc": example}, None),
+    ("usage-target-equal-ignoring-case", "CONF.TXT conf.txt", {"CONF.TXT": example}, None),
+    ("light-then-xml", "-light -xml conf.txt", {"conf.txt": example}, None),
+    ("xml-then-light", "-xml -light conf.txt", {"conf.txt": example}, None),
+    ("name-without-dot", "conf", {"conf": example}, None),
+    ("last-dot-decides", "a.b.c", {"a.b.c": example}, None),
+    ("dot-in-directory", "dir.old/conf", {"dir.old/conf": example}, None),
+    ("explicit-target-extra-ignored", "a b c", {"a": example}, None),
+    ("unknown-switch-dropped", "-LIGHT conf.txt", {"conf.txt": example}, None),
+    ("switch-after-source-is-a-name", "conf.txt -xml", {"conf.txt": example}, None),
+    ("missing-source", "none.txt", None, None),
+    ("directory-source", "dir.d out.xml", None, "mkdir dir.d\n"),
+    ("target-in-missing-directory", "conf.txt nodir/out.xml", {"conf.txt": example}, None),
+    ("target-full-device", "conf.txt /dev/full", {"conf.txt": example}, None),
+    ("target-is-source-by-link", "conf.txt link.xml", {"conf.txt": example}, "ln -s conf.txt link.xml\n"),
+    ("target-is-source-by-path", "conf.txt ./conf.txt", {"conf.txt": example}, None),
+]

@@ -1,0 +1,4 @@
+xml
+options
+/xml
+/options

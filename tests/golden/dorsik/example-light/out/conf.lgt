@@ -1,0 +1,14 @@
+xml
+options
+   title name="General" /
+   comment value="main settings" /
+   entry name="name"
+      option value='Demo'/
+   /entry
+   entry name="list"
+      option value='a'/
+      option value='b'/
+      comment value='two items'/
+   /entry
+/xml
+/options

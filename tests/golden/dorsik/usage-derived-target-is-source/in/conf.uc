@@ -1,0 +1,4 @@
+[General]
+# main settings
+name = Demo
+list = a, b ; two items
