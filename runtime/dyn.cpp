@@ -127,8 +127,6 @@ int array_order(const Array& a, const Array& b) {
 
 // ---- construction and copying ----
 
-Dyn::Dyn() noexcept : type_(tag::boolean), held_(Held::boolean) {}
-
 Dyn::Dyn(bool b) noexcept : type_(tag::boolean), held_(Held::boolean) { payload_.boolean = b; }
 
 Dyn::Dyn(const char* s) : Dyn(Text(s)) {}

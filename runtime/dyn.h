@@ -48,7 +48,7 @@ inline constexpr std::uint32_t typed_numbers = 61;  // number, natural and real 
 class Dyn {
 public:
   // Construction.
-  Dyn() noexcept;                                 // nil: the boolean false
+  constexpr Dyn() noexcept : type_(tag::boolean), held_(Held::boolean) {}  // nil: false
   Dyn(bool b) noexcept;                           // tag 6
   template <typename T,
             std::enable_if_t<std::is_arithmetic_v<T> && !std::is_same_v<T, bool>, int> = 0>
@@ -200,7 +200,7 @@ private:
   // One member at a time, as `held_` says. A union rather than a variant
   // keeps a Dyn at 40 bytes, which Arrays of a million values feel.
   union Payload {
-    Payload() noexcept : boolean(false) {}
+    constexpr Payload() noexcept : boolean(false) {}
     ~Payload() {}
     double number;
     std::int64_t int64;
