@@ -283,7 +283,6 @@ void Array::splice_elements(int first, int last, Array&& middle) {
     Array joined;
     const std::size_t total = static_cast<std::size_t>(n - (last - first) + middle.size());
     joined.keys_.reserve(total);
-    joined.values_.reserve(total);
     auto take = [&joined](Array& from, int a, int b) {
       for (int i = a; i < b; ++i) {
         Key k = from.keys_[static_cast<std::size_t>(i)];
@@ -779,13 +778,19 @@ void Array::swap_elements(int i, int j) {
 }
 
 void Array::sort() {
-  auto at_position = [this](int i) -> const Dyn& { return values_[static_cast<std::size_t>(i)]; };
+  // Sorted side by side in one contiguous run, then put back.
+  std::vector<Dyn> values(std::make_move_iterator(values_.begin()), std::make_move_iterator(values_.end()));
+  auto at_position = [&values](int i) -> const Dyn& { return values[static_cast<std::size_t>(i)]; };
   quicksort(
       size(), [&](int i) { return Dyn(at_position(i)); },
       [&](int i, const Dyn& pivot) { return at_position(i) < pivot; },
       [&](int i, const Dyn& pivot) { return at_position(i) > pivot; },
       [&](int i, int j) { return at_position(i) < at_position(j); },
-      [this](int i, int j) { swap_elements(i, j); });
+      [&](int i, int j) {
+        std::swap(keys_[static_cast<std::size_t>(i)], keys_[static_cast<std::size_t>(j)]);
+        values[static_cast<std::size_t>(i)].swap(values[static_cast<std::size_t>(j)]);
+      });
+  std::move(values.begin(), values.end(), values_.begin());
   compact_text_keys();
   forget_index();
   renumber();

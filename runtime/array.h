@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string_view>
 #include <vector>
@@ -154,7 +155,7 @@ private:
 
   std::vector<Key> keys_;
   std::vector<Text> text_keys_;                   // in element order
-  std::vector<Dyn> values_;
+  std::deque<Dyn> values_;                        // grows without moving its values
   int next_key_ = 0;
   int cursor_ = 0;
   mutable KeyIndex index_;

@@ -661,16 +661,20 @@ Dyn& Dyn::operator>>=(int count) {
 // ---- comparison ----
 
 bool operator==(const Dyn& a, const Dyn& b) {
+  // Two plain numbers, the common case of sorting and searching.
+  if (a.held_ == Dyn::Held::number && b.held_ == Dyn::Held::number) return a.payload_.number == b.payload_.number;
   if (b.type() == tag::array) return a.array() != nullptr && *a.array() == *b.array();
   return relate(a, b).equal;
 }
 
 bool operator<(const Dyn& a, const Dyn& b) {
+  if (a.held_ == Dyn::Held::number && b.held_ == Dyn::Held::number) return a.payload_.number < b.payload_.number;
   if (b.type() == tag::array) return a.array() != nullptr && array_order(*a.array(), *b.array()) < 0;
   return relate(a, b).order < 0;
 }
 
 bool operator>(const Dyn& a, const Dyn& b) {
+  if (a.held_ == Dyn::Held::number && b.held_ == Dyn::Held::number) return a.payload_.number > b.payload_.number;
   if (b.type() == tag::array) return a.array() != nullptr && array_order(*a.array(), *b.array()) > 0;
   return relate(a, b).order > 0;
 }
