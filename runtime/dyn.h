@@ -87,7 +87,7 @@ public:
   TypedArray* typed_array() const;                // tags 60, 61 and a tag 50 alias
   void* pointer() const;                          // tags 40, 41 and 50
 
-  // Conversions; none reports anything.
+  // Conversions; only size and to_typed_array report anything.
   bool to_bool() const;                           // false for kinds without a truth
   double to_number() const;                       // 0 for kinds without a value
   int to_int() const;                             // truncated; 0 for kinds without a value
@@ -100,7 +100,7 @@ public:
   template <Kind K> TypedArrayOf<K> to_typed_array() const;
   int size() const;                               // 0 and a report for kinds without a size
   bool is_number() const;                         // a number or a number-like text
-  bool is_nil() const;                            // -1, int64 0, false, "", empty array, null...
+  bool is_nil() const;  // -1, int64 0, false, "", an empty array, a null pointer, typed arrays
   void print() const;                             // dump for arrays, else to_chars and "\n"
 
   // Text operations on a text Dyn; the empty text for any other kind.
