@@ -79,18 +79,21 @@ int run_varnel(int argc, const char* const* argv) {
 
   say("Converting " + source + " into " + target + " ...\n");
   if (!read_ini(source, ini_tree)) return fail("Cannot open", source);
+  // store cannot tell a failed open from a failed write; either way the
+  // target was not written.
   if (!store(ini_tree, target, light_output ? format_light : format_xml)) {
-    return fail("Cannot open", target);
+    return fail("Cannot write", target);
   }
   say("Storing dom tree into " + intermediate + "\n");
   // Each line is followed by one more line feed, as the Array's save writes it.
   File out = open_file(intermediate.c_str(), "w");
+  const bool opened = out != nullptr;
   const bool saved = out && regenerate_ini([&](std::string_view line) {
                        return std::fwrite(line.data(), 1, line.size(), out.get()) == line.size() &&
                               std::fputc('\n', out.get()) != EOF;
                      }) && close_file(out);
   status = Dyn(saved);
-  if (!saved) return fail("Cannot open", intermediate);
+  if (!saved) return fail(opened ? "Cannot write" : "Cannot open", intermediate);
   return 0;
 }
 

@@ -274,7 +274,7 @@ bool read_ini(const Text& source, Dom& tree) {
   skip_byte_order_mark(in.get());
 
   Linker linker(tree);
-  LineReader reader(in.get());
+  LineReader reader(in.get(), NulBytes::drop);
   View raw;
   long line_number = 0;
   bool at_end = false;
