@@ -1,0 +1,769 @@
+#include "runtime/dyn.h"
+
+#include <cmath>
+#include <cstdio>
+#include <ostream>
+#include <string>
+
+#include "runtime/array.h"
+#include "runtime/typed_array.h"
+
+namespace kit {
+
+Dyn status;
+
+namespace {
+
+// The reasons of the "Dyn error, " reports.
+constexpr const char* reason_not_implemented = "not yet implemented";
+constexpr const char* reason_cannot_apply = "this method can't apply to the data";
+
+void report_mismatch(char code, std::uint32_t current) {
+  std::printf("Dyn error code %c, type mismatch, current #%u\n", code, current);
+}
+
+void report(const char* reason) { std::printf("Dyn error, %s\n", reason); }
+
+const Dyn& shared_nil() {
+  static const Dyn nil;
+  return nil;
+}
+
+bool is_numeric_tag(std::uint32_t t) {
+  return t == tag::integer || t == tag::number || t == tag::int64;
+}
+
+bool is_reference_tag(std::uint32_t t) {
+  return t == tag::reference || t == tag::reference_alt || t == tag::object;
+}
+
+// Doubles outside a type's range have no value there: saturate, and read
+// not-a-number as 0, instead of invoking undefined behaviour.
+std::int64_t truncate_int64(double d) {
+  if (!(d == d)) return 0;
+  if (d >= 9.2233720368547758e18) return INT64_MAX;
+  if (d <= -9.2233720368547758e18) return INT64_MIN;
+  return static_cast<std::int64_t>(d);
+}
+
+int truncate_int(double d) {
+  if (!(d == d)) return 0;
+  if (d >= 2147483647.0) return INT32_MAX;
+  if (d <= -2147483648.0) return INT32_MIN;
+  return static_cast<int>(d);
+}
+
+int sign(double d) { return d < 0 ? -1 : (d > 0 ? 1 : 0); }
+
+double apply(char op, double a, double b) {
+  switch (op) {
+    case '+': case '>': return a + b;
+    case '-': case '<': return a - b;
+    case '*': case 'S': return a * b;
+    case '/': case 'D': return a / b;
+    default: return std::fmod(a, b);
+  }
+}
+
+// The truth a left operand has when compared with a boolean.
+bool truth_against_boolean(const Dyn& a) {
+  if (a.type() == tag::boolean) return a.to_bool();
+  if (a.type() == tag::text) return a.text()->truth();
+  if (a.type() == tag::array) return a.array()->size() != 0;
+  return a.to_number() != 0;
+}
+
+// How a left operand stands against a right one that is not an array:
+// whether they are equal, and their order when they have one (0 otherwise).
+struct Relation {
+  bool equal = false;
+  int order = 0;
+};
+
+Relation relate(const Dyn& a, const Dyn& b) {
+  const std::uint32_t left = a.type();
+  const std::uint32_t right = b.type();
+  const bool left_numeric = is_numeric_tag(left) || (left == tag::text && a.text()->is_number());
+  if (is_numeric_tag(right)) {
+    if (!left_numeric) return {};
+    const double x = a.to_number(), y = b.to_number();
+    return {x == y, sign(x - y)};
+  }
+  if (right == tag::boolean) {
+    const int x = truth_against_boolean(a), y = b.to_bool();
+    return {x == y, x - y};
+  }
+  if (right == tag::text) {
+    const Text& t = *b.text();
+    if (t.is_number() && left_numeric) {
+      const double x = a.to_number(), y = t.to_real();
+      return {x == y, sign(x - y)};
+    }
+    if (left != tag::text) return {};
+    const int c = a.text()->compare(t);
+    return {c == 0, c};
+  }
+  if (right == tag::reference || right == tag::reference_alt) {
+    return {is_reference_tag(left) && a.pointer() == b.pointer(), 0};
+  }
+  return {};
+}
+
+// Array order: -1, 0 or 1, shorter first, then the first differing value.
+int array_order(const Array& a, const Array& b) {
+  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+  for (int i = 0; i < a.size(); ++i) {
+    const Dyn x = a.at(i), y = b.at(i);
+    if (x == y) continue;
+    if (x < y) return -1;
+    if (x > y) return 1;
+    return 0;
+  }
+  return 0;
+}
+
+}  // namespace
+
+// ---- construction and copying ----
+
+Dyn::Dyn() noexcept : type_(tag::boolean), payload_(std::in_place_type<bool>, false) {}
+Dyn::Dyn(bool b) noexcept : type_(tag::boolean), payload_(std::in_place_type<bool>, b) {}
+Dyn::Dyn(const char* s) : type_(tag::text), payload_(std::in_place_type<Text>, s) {}
+Dyn::Dyn(const Text& t) : type_(tag::text), payload_(std::in_place_type<Text>, t) {}
+Dyn::Dyn(Text&& t) noexcept : type_(tag::text), payload_(std::in_place_type<Text>, std::move(t)) {}
+Dyn::Dyn(const Array& a)
+    : type_(tag::array), payload_(std::in_place_type<std::unique_ptr<Array>>, std::make_unique<Array>(a)) {}
+Dyn::Dyn(Array&& a)
+    : type_(tag::array),
+      payload_(std::in_place_type<std::unique_ptr<Array>>, std::make_unique<Array>(std::move(a))) {}
+Dyn::Dyn(const Pair& p)
+    : type_(tag::pair), payload_(std::in_place_type<std::unique_ptr<Pair>>, std::make_unique<Pair>(p)) {}
+Dyn::Dyn(const TypedArray& t)
+    : type_(t.dyn_tag()),
+      payload_(std::in_place_type<std::shared_ptr<TypedArray>>, std::shared_ptr<TypedArray>(t.clone())) {}
+
+Dyn Dyn::of_integer(double n) {
+  Dyn d(n);
+  d.type_ = tag::integer;
+  return d;
+}
+
+Dyn Dyn::of_int64(std::int64_t n) {
+  Dyn d;
+  d.type_ = tag::int64;
+  d.payload_.emplace<std::int64_t>(n);
+  return d;
+}
+
+Dyn Dyn::of_object(void* pointer, std::uint32_t object_tag) {
+  Dyn d;
+  d.type_ = (object_tag == tag::reference || object_tag == tag::reference_alt) ? object_tag : tag::object;
+  d.payload_.emplace<void*>(pointer);
+  return d;
+}
+
+Dyn Dyn::of_pair(const Text& key, const Dyn& value) { return Dyn(Pair{key, value}); }
+
+Dyn::Dyn(const Dyn& other) : type_(other.type_), payload_(std::in_place_type<bool>, false) {
+  if (auto a = std::get_if<std::unique_ptr<Array>>(&other.payload_)) {
+    payload_.emplace<std::unique_ptr<Array>>(*a ? std::make_unique<Array>(**a) : std::make_unique<Array>());
+  } else if (auto p = std::get_if<std::unique_ptr<Pair>>(&other.payload_)) {
+    payload_.emplace<std::unique_ptr<Pair>>(*p ? std::make_unique<Pair>(**p) : std::make_unique<Pair>());
+  } else if (auto t = std::get_if<std::shared_ptr<TypedArray>>(&other.payload_)) {
+    // A copy of a typed array is an alias of it.
+    payload_.emplace<std::shared_ptr<TypedArray>>(*t);
+    type_ = tag::object;
+  } else if (auto s = std::get_if<Text>(&other.payload_)) {
+    payload_.emplace<Text>(*s);
+  } else if (auto n = std::get_if<double>(&other.payload_)) {
+    payload_.emplace<double>(*n);
+  } else if (auto i = std::get_if<std::int64_t>(&other.payload_)) {
+    payload_.emplace<std::int64_t>(*i);
+  } else if (auto b = std::get_if<bool>(&other.payload_)) {
+    payload_.emplace<bool>(*b);
+  } else if (auto v = std::get_if<void*>(&other.payload_)) {
+    payload_.emplace<void*>(*v);
+  }
+}
+
+Dyn::Dyn(Dyn&& other) noexcept : type_(other.type_), payload_(std::move(other.payload_)) {
+  other.type_ = tag::boolean;
+  other.payload_.emplace<bool>(false);
+}
+
+Dyn& Dyn::operator=(const Dyn& other) {
+  Dyn copy(other);
+  swap(copy);
+  return *this;
+}
+
+Dyn& Dyn::operator=(Dyn&& other) noexcept {
+  // Take the source out first: it may live inside this Dyn's own payload.
+  Dyn taken(std::move(other));
+  swap(taken);
+  return *this;
+}
+
+Dyn::~Dyn() = default;
+
+void Dyn::swap(Dyn& other) noexcept {
+  std::swap(type_, other.type_);
+  payload_.swap(other.payload_);
+}
+
+// ---- payload access ----
+
+const Text* Dyn::text() const { return type_ == tag::text ? std::get_if<Text>(&payload_) : nullptr; }
+Text* Dyn::text() { return type_ == tag::text ? std::get_if<Text>(&payload_) : nullptr; }
+
+const Array* Dyn::array() const {
+  auto a = std::get_if<std::unique_ptr<Array>>(&payload_);
+  return a ? a->get() : nullptr;
+}
+Array* Dyn::array() {
+  auto a = std::get_if<std::unique_ptr<Array>>(&payload_);
+  return a ? a->get() : nullptr;
+}
+
+const Pair* Dyn::pair() const {
+  auto p = std::get_if<std::unique_ptr<Pair>>(&payload_);
+  return p ? p->get() : nullptr;
+}
+Pair* Dyn::pair() {
+  auto p = std::get_if<std::unique_ptr<Pair>>(&payload_);
+  return p ? p->get() : nullptr;
+}
+
+TypedArray* Dyn::typed_array() const {
+  auto t = std::get_if<std::shared_ptr<TypedArray>>(&payload_);
+  return t ? t->get() : nullptr;
+}
+
+void* Dyn::pointer() const {
+  if (!is_reference_tag(type_)) return nullptr;
+  if (auto v = std::get_if<void*>(&payload_)) return *v;
+  return typed_array();
+}
+
+bool Dyn::holds_number() const { return is_numeric_tag(type_); }
+
+double Dyn::number_value() const {
+  if (auto n = std::get_if<double>(&payload_)) return *n;
+  if (auto i = std::get_if<std::int64_t>(&payload_)) return static_cast<double>(*i);
+  return 0;
+}
+
+void Dyn::make_number_from_boolean() {
+  if (type_ != tag::boolean) return;
+  const bool b = std::get<bool>(payload_);
+  type_ = tag::number;
+  payload_.emplace<double>(b ? 1.0 : 0.0);
+}
+
+// ---- conversions ----
+
+bool Dyn::to_bool() const {
+  if (type_ == tag::boolean) return std::get<bool>(payload_);
+  if (holds_number()) return number_value() != 0;
+  if (type_ == tag::text) return text()->compare_nocase("true") == 0;
+  return false;
+}
+
+double Dyn::to_number() const {
+  if (holds_number()) return number_value();
+  if (type_ == tag::text) return text()->to_real();
+  return 0;
+}
+
+int Dyn::to_int() const {
+  if (type_ == tag::int64) {
+    const std::int64_t i = std::get<std::int64_t>(payload_);
+    return i > INT32_MAX ? INT32_MAX : (i < INT32_MIN ? INT32_MIN : static_cast<int>(i));
+  }
+  if (holds_number()) return truncate_int(number_value());
+  if (type_ == tag::text) return truncate_int(text()->to_real());
+  return 0;
+}
+
+std::int64_t Dyn::to_int64() const {
+  if (type_ == tag::int64) return std::get<std::int64_t>(payload_);
+  if (holds_number()) return truncate_int64(number_value());
+  if (type_ == tag::text) return truncate_int64(text()->to_real());
+  if (type_ == tag::boolean) return std::get<bool>(payload_) ? 1 : 0;
+  return 0;
+}
+
+Text Dyn::to_chars() const {
+  switch (type_) {
+    case tag::integer:
+    case tag::number: return Text(std::get<double>(payload_));
+    case tag::int64: return Text(std::to_string(std::get<std::int64_t>(payload_)));
+    case tag::boolean: return Text(std::get<bool>(payload_) ? "true" : "false");
+    case tag::text: return *text();
+    case tag::array: return array()->to_text();
+    case tag::pair: return pair()->value.to_chars();
+    case tag::object: return Text("Object");
+    default: return Text("false");
+  }
+}
+
+Text Dyn::to_text() const {
+  if (type_ == tag::boolean && !std::get<bool>(payload_)) return Text();
+  return to_chars();
+}
+
+Array Dyn::to_array() const {
+  if (const Array* a = array()) return *a;
+  return Array();
+}
+
+Array to_array(const Dyn& d) { return d.to_array(); }
+
+int Dyn::size() const {
+  switch (type_) {
+    case tag::integer: return 32;
+    case tag::number:
+    case tag::int64: return 64;
+    case tag::boolean:
+    case tag::pair: return 1;
+    case tag::text: return text()->length();
+    case tag::array: return array()->size();
+    case tag::typed_array:
+    case tag::typed_numbers: return typed_array()->size();
+    default:
+      report(reason_not_implemented);
+      return 0;
+  }
+}
+
+bool Dyn::is_number() const {
+  if (holds_number()) return true;
+  return type_ == tag::text && text()->is_number();
+}
+
+bool Dyn::is_nil() const {
+  switch (type_) {
+    case tag::integer:
+    case tag::number: return std::get<double>(payload_) == -1;
+    case tag::int64: return std::get<std::int64_t>(payload_) == 0;
+    case tag::boolean: return !std::get<bool>(payload_);
+    case tag::text: return text()->is_empty();
+    case tag::array: return array()->size() == 0;
+    case tag::pair: return pair() == nullptr;
+    case tag::reference:
+    case tag::reference_alt:
+    case tag::object: return pointer() == nullptr;
+    default: return true;
+  }
+}
+
+void Dyn::print() const {
+  if (const Array* a = array()) {
+    a->dump(0);
+  } else if (type_ == tag::typed_array || type_ == tag::typed_numbers) {
+    typed_array()->dump(0);
+  } else {
+    const Text t = to_chars();
+    std::fwrite(t.view().data(), 1, t.view().size(), stdout);
+    std::fputc('\n', stdout);
+  }
+}
+
+Text Dyn::trim() const { return type_ == tag::text ? text()->trim() : Text(); }
+Text Dyn::ltrim() const { return type_ == tag::text ? text()->ltrim() : Text(); }
+Text Dyn::rtrim() const { return type_ == tag::text ? text()->rtrim() : Text(); }
+Text Dyn::lower() const { return type_ == tag::text ? text()->lower() : Text(); }
+Text Dyn::upper() const { return type_ == tag::text ? text()->upper() : Text(); }
+Text Dyn::capitalize() const { return type_ == tag::text ? text()->capitalize() : Text(); }
+
+// ---- arithmetic ----
+
+Dyn Dyn::with_number(char code, double right) {
+  make_number_from_boolean();
+  if (!holds_number()) {
+    report_mismatch(code, type_);
+    return Dyn(0);
+  }
+  return Dyn(apply(code, number_value(), right));
+}
+
+Dyn Dyn::operator+(const Dyn& right) {
+  if (Array* a = array()) {
+    if (const Array* b = right.array()) return Dyn(*a + *b);
+    a->push(right);
+    return *this;
+  }
+  make_number_from_boolean();
+  // A text on both sides joins them, as a string on the right does.
+  if (type_ == tag::text && right.type_ == tag::text) return Dyn(*text() + *right.text());
+  switch (right.type_) {
+    case tag::integer:
+    case tag::number:
+    case tag::int64: return with_number('+', right.number_value());
+    case tag::boolean:
+      if (!std::get<bool>(right.payload_)) return *this;
+      return with_number('+', 1);
+    case tag::text: return with_number('+', right.text()->to_real());
+    case tag::array:
+      report_mismatch('+', type_);
+      return Dyn(Array());
+    default:
+      report_mismatch('+', type_);
+      return Dyn(0);
+  }
+}
+
+Dyn Dyn::operator+(const char* right) {
+  if (type_ != tag::text) {
+    report_mismatch('+', type_);
+    return Dyn("");
+  }
+  return Dyn(*text() + right);
+}
+
+Dyn Dyn::operator-(const Dyn& right) {
+  make_number_from_boolean();
+  switch (right.type_) {
+    case tag::integer:
+    case tag::number:
+    case tag::int64: return with_number('-', right.number_value());
+    case tag::boolean:
+      if (!std::get<bool>(right.payload_)) return *this;
+      return with_number('-', 1);
+    case tag::text: return with_number('-', right.text()->to_real());
+    case tag::array:
+      if (const Array* a = array()) return Dyn(a->difference(*right.array()));
+      report_mismatch('-', type_);
+      return Dyn(Array());
+    default:
+      report_mismatch('-', type_);
+      return Dyn(0);
+  }
+}
+
+namespace {
+
+// The right operand of `*`, `/` and `%`: a number, or a boolean as 1 or 0.
+bool factor_of(const Dyn& right, double& value) {
+  if (right.type() == tag::boolean) {
+    value = right.to_bool() ? 1 : 0;
+    return true;
+  }
+  if (is_numeric_tag(right.type())) {
+    value = right.to_number();
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+Dyn Dyn::operator*(const Dyn& right) {
+  double value = 0;
+  make_number_from_boolean();
+  if (!factor_of(right, value)) {
+    report_mismatch('*', type_);
+    return Dyn(0);
+  }
+  return with_number('*', value);
+}
+
+Dyn Dyn::operator/(const Dyn& right) {
+  double value = 0;
+  make_number_from_boolean();
+  if (!factor_of(right, value)) {
+    report_mismatch('/', type_);
+    return Dyn(0);
+  }
+  return with_number('/', value);
+}
+
+Dyn Dyn::operator%(const Dyn& right) {
+  double value = 0;
+  make_number_from_boolean();
+  if (!factor_of(right, value)) {
+    report_mismatch('%', type_);
+    return Dyn(0);
+  }
+  return with_number('%', value);
+}
+
+Dyn& Dyn::assign_number(char code, double right) {
+  make_number_from_boolean();
+  if (holds_number()) {
+    const double result = apply(code, number_value(), right);
+    if (type_ == tag::int64) type_ = tag::number;
+    payload_.emplace<double>(result);
+  } else if (type_ == tag::text && text()->is_number()) {
+    const double result = apply(code, text()->to_real(), right);
+    type_ = tag::number;
+    payload_.emplace<double>(result);
+  } else {
+    report_mismatch(code, type_);
+  }
+  return *this;
+}
+
+Dyn& Dyn::keep_number(char code) {
+  make_number_from_boolean();
+  if (!holds_number() && !(type_ == tag::text && text()->is_number())) report_mismatch(code, type_);
+  return *this;
+}
+
+namespace {
+
+// What an in-place operator does with a Dyn on its right.
+enum class Step { use_value, keep, mismatch };
+
+Step step_of(const Dyn& right, char code, double& value) {
+  switch (right.type()) {
+    case tag::integer:
+    case tag::number:
+    case tag::int64:
+    case tag::text:
+      value = right.to_number();
+      return Step::use_value;
+    case tag::boolean:
+      // True leaves the value alone; false multiplies or divides by 0.
+      if (right.to_bool() || code == '>' || code == '<') return Step::keep;
+      value = 0;
+      return Step::use_value;
+    default: return Step::mismatch;
+  }
+}
+
+}  // namespace
+
+Dyn& Dyn::operator+=(const Dyn& right) {
+  if (type_ == tag::text && right.type_ == tag::text) {
+    text()->append(*right.text());
+    return *this;
+  }
+  double value = 0;
+  switch (step_of(right, '>', value)) {
+    case Step::use_value: return assign_number('>', value);
+    case Step::keep: return keep_number('>');
+    default: report_mismatch('>', type_); return *this;
+  }
+}
+
+Dyn& Dyn::operator+=(const char* right) {
+  if (type_ == tag::text) {
+    text()->append(Text(right));
+  } else {
+    report_mismatch('>', type_);
+  }
+  return *this;
+}
+
+Dyn& Dyn::operator-=(const Dyn& right) {
+  double value = 0;
+  switch (step_of(right, '<', value)) {
+    case Step::use_value: return assign_number('<', value);
+    case Step::keep: return keep_number('<');
+    default: report_mismatch('<', type_); return *this;
+  }
+}
+
+Dyn& Dyn::operator*=(const Dyn& right) {
+  double value = 0;
+  switch (step_of(right, 'S', value)) {
+    case Step::use_value: return assign_number('S', value);
+    case Step::keep: return keep_number('S');
+    default: report_mismatch('S', type_); return *this;
+  }
+}
+
+Dyn& Dyn::operator/=(const Dyn& right) {
+  double value = 0;
+  switch (step_of(right, 'D', value)) {
+    case Step::use_value: return assign_number('D', value);
+    case Step::keep: return keep_number('D');
+    default: report_mismatch('D', type_); return *this;
+  }
+}
+
+Dyn Dyn::operator&(const Dyn& right) const {
+  if (!holds_number()) return Dyn(0);
+  return Dyn(static_cast<double>(to_int64() & right.to_int64()));
+}
+
+Dyn Dyn::operator|(const Dyn& right) const {
+  if (!holds_number()) return right;
+  return Dyn(static_cast<double>(to_int64() | right.to_int64()));
+}
+
+namespace {
+
+// The shift count taken modulo 32, never negative.
+unsigned shift_count(int count) { return static_cast<unsigned>(((count % 32) + 32) % 32); }
+
+}  // namespace
+
+Dyn& Dyn::operator<<=(int count) {
+  if (type_ != tag::integer) {
+    report_mismatch('<', type_);
+    return *this;
+  }
+  const auto bits = static_cast<std::uint32_t>(truncate_int(std::get<double>(payload_)));
+  payload_.emplace<double>(static_cast<std::int32_t>(bits << shift_count(count)));
+  return *this;
+}
+
+Dyn& Dyn::operator>>=(int count) {
+  if (type_ != tag::integer) {
+    report_mismatch('>', type_);
+    return *this;
+  }
+  const std::int32_t v = truncate_int(std::get<double>(payload_));
+  payload_.emplace<double>(v >> shift_count(count));
+  return *this;
+}
+
+// ---- comparison ----
+
+bool operator==(const Dyn& a, const Dyn& b) {
+  if (b.type() == tag::array) return a.array() != nullptr && *a.array() == *b.array();
+  return relate(a, b).equal;
+}
+
+bool operator<(const Dyn& a, const Dyn& b) {
+  if (b.type() == tag::array) return a.array() != nullptr && array_order(*a.array(), *b.array()) < 0;
+  return relate(a, b).order < 0;
+}
+
+bool operator>(const Dyn& a, const Dyn& b) {
+  if (b.type() == tag::array) return a.array() != nullptr && array_order(*a.array(), *b.array()) > 0;
+  return relate(a, b).order > 0;
+}
+
+bool operator<(const Array& a, const Array& b) { return array_order(a, b) < 0; }
+bool operator>(const Array& a, const Array& b) { return array_order(a, b) > 0; }
+
+// ---- indexing and array operations ----
+
+Dyn Dyn::operator[](int i) const {
+  if (const Array* a = array()) return a->at(i);
+  if (const Text* t = text()) return Dyn(t->at(i));
+  report_mismatch('[', type_);
+  return Dyn();
+}
+
+Dyn Dyn::operator[](const char* key) const { return (*this)[Text(key)]; }
+
+Dyn Dyn::operator[](const Text& key) const {
+  if (const Array* a = array()) return a->get(key);
+  report_mismatch('[', type_);
+  return Dyn();
+}
+
+Dyn Dyn::operator[](const Dyn& index) const {
+  if (is_numeric_tag(index.type_)) return (*this)[index.to_int()];
+  if (const Text* key = index.text()) return (*this)[*key];
+  report_mismatch('[', type_);
+  return Dyn();
+}
+
+Dyn Dyn::get(int key) const {
+  if (const Array* a = array()) return a->get(key);
+  report_mismatch('A', type_);
+  return Dyn();
+}
+
+void Dyn::set(int key, const Dyn& value) {
+  if (Array* a = array()) {
+    a->set(key, value);
+  } else {
+    report_mismatch('A', type_);
+  }
+}
+
+void Dyn::set(const Text& key, const Dyn& value) {
+  if (Array* a = array()) {
+    a->set(key, value);
+  } else {
+    report_mismatch('A', type_);
+  }
+}
+
+Dyn& Dyn::push(const Dyn& value) {
+  if (Array* a = array()) {
+    a->push(value);
+  } else {
+    report_mismatch('U', type_);
+  }
+  return *this;
+}
+
+Dyn Dyn::pop() {
+  if (Array* a = array()) return a->pop();
+  report_mismatch('O', type_);
+  return Dyn();
+}
+
+Dyn& Dyn::operator,(const Dyn& value) {
+  if (Array* a = array()) {
+    a->push(value);
+    return *this;
+  }
+  report_mismatch(',', type_);
+  static Dyn scratch;
+  scratch = Dyn(Array());
+  return scratch;
+}
+
+// ---- the walk ----
+
+const Dyn& Dyn::begin() {
+  if (Array* a = array()) return a->begin();
+  report(reason_cannot_apply);
+  return shared_nil();
+}
+
+const Dyn& Dyn::next() {
+  if (Array* a = array()) return a->next();
+  report(reason_cannot_apply);
+  return shared_nil();
+}
+
+const Dyn& Dyn::previous() {
+  if (Array* a = array()) return a->previous();
+  report(reason_cannot_apply);
+  return shared_nil();
+}
+
+const Dyn& Dyn::last() {
+  if (Array* a = array()) return a->last();
+  report(reason_cannot_apply);
+  return shared_nil();
+}
+
+const Dyn& Dyn::value() const {
+  if (const Array* a = array()) return a->value();
+  report(reason_cannot_apply);
+  return shared_nil();
+}
+
+Text Dyn::key() const {
+  if (const Array* a = array()) return a->key();
+  report(reason_cannot_apply);
+  return Text();
+}
+
+int Dyn::index() const {
+  if (const Array* a = array()) return a->index();
+  report(reason_cannot_apply);
+  return -1;
+}
+
+void Dyn::rewind() {
+  if (Array* a = array()) {
+    a->rewind();
+  } else {
+    report(reason_cannot_apply);
+  }
+}
+
+std::ostream& operator<<(std::ostream& out, const Dyn& d) { return out << d.to_chars(); }
+
+}  // namespace kit

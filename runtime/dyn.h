@@ -1,0 +1,256 @@
+// Dyn: the runtime's dynamically typed value, and the process-wide status.
+//
+// A Dyn is a type tag and a payload. Every operation dispatches on the tag,
+// converts where a rule allows it, and otherwise prints a one-line report on
+// standard output and goes on with a neutral result (0, false, the empty
+// text, nil or an empty array). Nothing throws and nothing ends the process.
+//
+// The default value, the boolean false, is also the runtime's nil.
+//
+// A Dyn owns its text, array and pair payloads (deep copies, released with
+// the Dyn). A typed array is shared: a copy of a typed-array Dyn becomes an
+// object Dyn (tag 50) that aliases the same typed array and keeps it alive.
+// Object pointers of tags 40, 41 and 50 are never owned.
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <memory>
+#include <type_traits>
+#include <variant>
+
+#include "runtime/text.h"
+
+namespace kit {
+
+class Array;
+class TypedArray;
+struct Pair;
+enum class Kind : std::uint32_t;
+template <Kind K> class TypedArrayOf;
+
+// Type tags. The numeric values are part of the runtime's printed reports
+// ("current #%u"), so they never change.
+namespace tag {
+inline constexpr std::uint32_t integer = 1;       // a number held as a double; shifts need it
+inline constexpr std::uint32_t number = 2;        // a double
+inline constexpr std::uint32_t int64 = 3;         // a 64-bit signed integer
+inline constexpr std::uint32_t boolean = 6;       // false is also nil
+inline constexpr std::uint32_t text = 16;         // an owned Text
+inline constexpr std::uint32_t array = 32;        // an owned Array
+inline constexpr std::uint32_t pair = 34;         // an owned Pair
+inline constexpr std::uint32_t reference = 40;    // object reference, not owned
+inline constexpr std::uint32_t reference_alt = 41;  // second object reference kind, not owned
+inline constexpr std::uint32_t object = 50;       // object, not owned (or a shared typed array)
+inline constexpr std::uint32_t typed_array = 60;  // integer, text and object typed arrays
+inline constexpr std::uint32_t typed_numbers = 61;  // number, natural and real typed arrays
+}  // namespace tag
+
+class Dyn {
+public:
+  // Construction.
+  Dyn() noexcept;                                 // nil: the boolean false
+  Dyn(bool b) noexcept;                           // tag 6
+  template <typename T,
+            std::enable_if_t<std::is_arithmetic_v<T> && !std::is_same_v<T, bool>, int> = 0>
+  Dyn(T n) noexcept;                              // tag 2; a 64-bit value through its signed value
+  Dyn(const char* s);                             // tag 16; null gives the empty text
+  Dyn(const Text& t);                             // tag 16
+  Dyn(Text&& t) noexcept;                         // tag 16
+  Dyn(const Array& a);                            // tag 32, a copy
+  Dyn(Array&& a);                                 // tag 32
+  Dyn(const Pair& p);                             // tag 34, a copy
+  Dyn(const TypedArray& t);                       // tag 60 or 61, a copy
+  static Dyn of_integer(double n);                // tag 1
+  static Dyn of_int64(std::int64_t n);            // tag 3
+  // Tags 40, 41 or 50 (any other tag gives 50); the pointer is not owned.
+  static Dyn of_object(void* pointer, std::uint32_t object_tag = tag::object);
+  static Dyn of_pair(const Text& key, const Dyn& value);  // tag 34
+
+  // Copies go by the source's tag: payloads are deep-copied, object pointers
+  // copied, and a typed array becomes a tag 50 alias of the same array.
+  // Moves keep the tag and leave the source nil.
+  Dyn(const Dyn& other);
+  Dyn(Dyn&& other) noexcept;
+  Dyn& operator=(const Dyn& other);
+  Dyn& operator=(Dyn&& other) noexcept;
+  ~Dyn();
+  void swap(Dyn& other) noexcept;
+
+  // The payload in place; null when the Dyn holds another kind.
+  std::uint32_t type() const { return type_; }
+  const Text* text() const;
+  Text* text();
+  const Array* array() const;
+  Array* array();
+  const Pair* pair() const;
+  Pair* pair();
+  TypedArray* typed_array() const;                // tags 60, 61 and a tag 50 alias
+  void* pointer() const;                          // tags 40, 41 and 50
+
+  // Conversions; none reports anything.
+  bool to_bool() const;                           // false for kinds without a truth
+  double to_number() const;                       // 0 for kinds without a value
+  int to_int() const;                             // truncated; 0 for kinds without a value
+  std::int64_t to_int64() const;                  // as to_int, and a boolean gives 0 or 1
+  Text to_chars() const;                          // "%g", "true"/"false", text form...; "false" otherwise
+  Text to_text() const;                           // "" for false, else to_chars
+  Array to_array() const;                         // a copy; empty for any other kind
+  // The typed array itself (a copy), or an array converted element by
+  // element; other kinds report "Dyn error, type mismatch" and give empty.
+  template <Kind K> TypedArrayOf<K> to_typed_array() const;
+  int size() const;                               // 0 and a report for kinds without a size
+  bool is_number() const;                         // a number or a number-like text
+  bool is_nil() const;                            // -1, int64 0, false, "", empty array, null...
+  void print() const;                             // dump for arrays, else to_chars and "\n"
+
+  // Text operations on a text Dyn; the empty text for any other kind.
+  Text trim() const;
+  Text ltrim() const;
+  Text rtrim() const;
+  Text lower() const;
+  Text upper() const;
+  Text capitalize() const;
+
+  // Arithmetic. A boolean left operand is first turned into the number 0
+  // or 1 in place, and `+` onto an array pushes onto that array itself, so
+  // these change the left operand. Mismatches report their code and give 0
+  // (the empty text for a string `+`, an empty array for an array right).
+  Dyn operator+(const Dyn& right);
+  Dyn operator+(const char* right);               // concatenation on a text
+  Dyn operator-(const Dyn& right);
+  Dyn operator*(const Dyn& right);
+  Dyn operator/(const Dyn& right);
+  Dyn operator%(const Dyn& right);                // floating remainder, sign of the left
+  template <typename T, std::enable_if_t<std::is_arithmetic_v<T> && !std::is_same_v<T, bool>, int> = 0>
+  Dyn operator+(T right) { return with_number('+', static_cast<double>(right)); }
+  template <typename T, std::enable_if_t<std::is_arithmetic_v<T> && !std::is_same_v<T, bool>, int> = 0>
+  Dyn operator-(T right) { return with_number('-', static_cast<double>(right)); }
+  template <typename T, std::enable_if_t<std::is_arithmetic_v<T> && !std::is_same_v<T, bool>, int> = 0>
+  Dyn operator*(T right) { return with_number('*', static_cast<double>(right)); }
+  template <typename T, std::enable_if_t<std::is_arithmetic_v<T> && !std::is_same_v<T, bool>, int> = 0>
+  Dyn operator/(T right) { return with_number('/', static_cast<double>(right)); }
+  template <typename T, std::enable_if_t<std::is_arithmetic_v<T> && !std::is_same_v<T, bool>, int> = 0>
+  Dyn operator%(T right) { return with_number('%', static_cast<double>(right)); }
+
+  // In place, on a number or a number-like text (which becomes a number);
+  // mismatch codes '>', '<', 'S' and 'D'. A string or text `+=` on a text
+  // appends to it.
+  Dyn& operator+=(const Dyn& right);
+  Dyn& operator+=(const char* right);
+  Dyn& operator-=(const Dyn& right);
+  Dyn& operator*=(const Dyn& right);
+  Dyn& operator/=(const Dyn& right);
+  template <typename T, std::enable_if_t<std::is_arithmetic_v<T> && !std::is_same_v<T, bool>, int> = 0>
+  Dyn& operator+=(T right) { return assign_number('>', static_cast<double>(right)); }
+  template <typename T, std::enable_if_t<std::is_arithmetic_v<T> && !std::is_same_v<T, bool>, int> = 0>
+  Dyn& operator-=(T right) { return assign_number('<', static_cast<double>(right)); }
+  template <typename T, std::enable_if_t<std::is_arithmetic_v<T> && !std::is_same_v<T, bool>, int> = 0>
+  Dyn& operator*=(T right) { return assign_number('S', static_cast<double>(right)); }
+  template <typename T, std::enable_if_t<std::is_arithmetic_v<T> && !std::is_same_v<T, bool>, int> = 0>
+  Dyn& operator/=(T right) { return assign_number('D', static_cast<double>(right)); }
+
+  // Bitwise on 64-bit truncations: `&` on a non-number gives 0, `|` the right.
+  Dyn operator&(const Dyn& right) const;
+  Dyn operator|(const Dyn& right) const;
+  // Shifts of an integer (tag 1) by the count modulo 32, stored back;
+  // any other kind reports '<' or '>' and stays unchanged.
+  Dyn& operator<<=(int count);
+  Dyn& operator>>=(int count);
+
+  // Comparison by the right operand's kind; `!=` is the negation of `==`.
+  friend bool operator==(const Dyn& a, const Dyn& b);
+  friend bool operator!=(const Dyn& a, const Dyn& b) { return !(a == b); }
+  friend bool operator<(const Dyn& a, const Dyn& b);
+  friend bool operator>(const Dyn& a, const Dyn& b);
+
+  // Indexing, as a copy. A position works on an array or a text; a key on
+  // an array only (nil and `status` set when absent); a Dyn index as a
+  // position when a number, as a key when a text. Else '[' and nil.
+  Dyn operator[](int i) const;
+  Dyn operator[](const char* key) const;
+  Dyn operator[](const Text& key) const;
+  Dyn operator[](const Dyn& index) const;
+
+  // Array operations; any other kind reports its code and gives nil
+  // ('A' for get and set, 'U' for push, 'O' for pop).
+  Dyn get(int key) const;                         // the value under an integer key
+  void set(int key, const Dyn& value);
+  void set(const Text& key, const Dyn& value);
+  Dyn& push(const Dyn& value);                    // yields this array
+  Dyn pop();
+  // The comma form of push: yields this array, or after ',' a shared scratch
+  // value reset to an empty array.
+  Dyn& operator,(const Dyn& value);
+
+  // The walk, forwarded to the array; any other kind reports "Dyn error,
+  // this method can't apply to the data" and gives nil, "" or -1.
+  const Dyn& begin();
+  const Dyn& next();
+  const Dyn& previous();
+  const Dyn& last();
+  const Dyn& value() const;
+  Text key() const;
+  int index() const;
+  void rewind();
+
+private:
+  // Scalars, owned payloads, unowned pointers and the shared typed array.
+  using Payload = std::variant<double, std::int64_t, bool, void*, Text, std::unique_ptr<Array>,
+                               std::unique_ptr<Pair>, std::shared_ptr<TypedArray>>;
+
+  template <typename T> static double as_double(T n) {
+    if constexpr (std::is_integral_v<T> && std::is_unsigned_v<T> && sizeof(T) == 8) {
+      return static_cast<double>(static_cast<std::int64_t>(n));
+    } else {
+      return static_cast<double>(n);
+    }
+  }
+  Dyn with_number(char code, double right);
+  Dyn& assign_number(char code, double right);
+  Dyn& keep_number(char code);
+  bool holds_number() const;
+  double number_value() const;
+  void make_number_from_boolean();
+
+  std::uint32_t type_;
+  Payload payload_;
+};
+
+template <typename T, std::enable_if_t<std::is_arithmetic_v<T> && !std::is_same_v<T, bool>, int>>
+Dyn::Dyn(T n) noexcept : type_(tag::number), payload_(std::in_place_type<double>, as_double(n)) {}
+
+// A key-value item; pushing it onto an Array stores the value under the key.
+struct Pair {
+  Text key;
+  Dyn value;
+};
+
+// Process-wide flag, false at start: set by a failed Array key lookup and by
+// the programs that want to record an outcome. Nothing in the runtime reads it.
+extern Dyn status;
+
+// The conversions as free functions.
+inline bool to_bool(const Dyn& d) { return d.to_bool(); }
+inline double to_number(const Dyn& d) { return d.to_number(); }
+inline int to_int(const Dyn& d) { return d.to_int(); }
+inline std::int64_t to_int64(const Dyn& d) { return d.to_int64(); }
+inline Text to_chars(const Dyn& d) { return d.to_chars(); }
+inline Text to_text(const Dyn& d) { return d.to_text(); }
+Array to_array(const Dyn& d);
+inline int size(const Dyn& d) { return d.size(); }
+inline bool is_number(const Dyn& d) { return d.is_number(); }
+inline bool is_nil(const Dyn& d) { return d.is_nil(); }
+inline void print(const Dyn& d) { d.print(); }
+
+// Logical operators on the truth of both sides.
+inline bool logical_and(const Dyn& a, const Dyn& b) { return a.to_bool() && b.to_bool(); }
+inline bool logical_or(const Dyn& a, const Dyn& b) { return a.to_bool() || b.to_bool(); }
+
+// Writes to_chars.
+std::ostream& operator<<(std::ostream& out, const Dyn& d);
+
+}  // namespace kit
+
+// Whoever holds a Dyn can also reach the Array it converts to.
+#include "runtime/array.h"
