@@ -1,5 +1,6 @@
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "tree/dom.h"
@@ -9,12 +10,21 @@ namespace kit {
 namespace {
 
 // A length mark: seven bits a byte, low bits first, high bit on when more follow.
-void put_length(std::string& out, std::size_t n) {
+constexpr std::size_t max_mark_bytes = 10;
+
+std::size_t mark(char* out, std::size_t n) {
+  std::size_t used = 0;
   while (n >= 0x80) {
-    out += static_cast<char>((n & 0x7F) | 0x80);
+    out[used++] = static_cast<char>((n & 0x7F) | 0x80);
     n >>= 7;
   }
-  out += static_cast<char>(n);
+  out[used++] = static_cast<char>(n);
+  return used;
+}
+
+void put_length(std::string& out, std::size_t n) {
+  char bytes[max_mark_bytes];
+  out.append(bytes, mark(bytes, n));
 }
 
 // Reads the length mark at `at` and steps past it.
@@ -131,13 +141,27 @@ void Element::set_data(const Text& data) {
 }
 
 void Element::set_attribute(const Text& name, const Text& value) {
-  // Two length marks of at most ten bytes each.
-  const std::size_t growth = static_cast<std::size_t>(name.length() + value.length()) + 20;
-  if (bytes_.size() + growth > max_element_bytes) return;
-  put_length(bytes_, static_cast<std::size_t>(name.length()));
-  bytes_.append(name.view());
-  put_length(bytes_, static_cast<std::size_t>(value.length()));
-  bytes_.append(value.view());
+  const std::string_view n = name.view();
+  const std::string_view v = value.view();
+  char name_mark[max_mark_bytes];
+  char value_mark[max_mark_bytes];
+  const std::size_t name_mark_size = mark(name_mark, n.size());
+  const std::size_t value_mark_size = mark(value_mark, v.size());
+  const std::size_t size = bytes_.size();
+  const std::size_t grown = size + name_mark_size + n.size() + value_mark_size + v.size();
+  if (grown > max_element_bytes) return;
+  // Half again as much room: a few attributes take one or two allocations,
+  // and little is left unused.
+  if (grown > bytes_.capacity()) bytes_.reserve(grown + grown / 2);
+  bytes_.resize(grown);
+  char* out = &bytes_[size];
+  std::memcpy(out, name_mark, name_mark_size);
+  out += name_mark_size;
+  std::memcpy(out, n.data(), n.size());
+  out += n.size();
+  std::memcpy(out, value_mark, value_mark_size);
+  out += value_mark_size;
+  std::memcpy(out, v.data(), v.size());
   ++count_;
 }
 

@@ -1,6 +1,7 @@
 #include "tree/writer.h"
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace kit {
@@ -10,6 +11,9 @@ namespace {
 // One constant run of spaces, long enough for the deepest indentation.
 constexpr char spaces[] = "                                                 ";
 static_assert(sizeof spaces > indent_limit, "the run must cover the deepest indentation");
+
+// Bytes a writer gathers before it hands them to the stream.
+constexpr std::size_t block_size = 8192;
 
 // Holds the stream's lock for a whole write, so each piece can go out unlocked.
 class StreamLock {
@@ -27,21 +31,33 @@ private:
   std::FILE* file_;
 };
 
-// Writes pieces to the Dom's sink; the caller holds the stream's lock.
+// Writes pieces to the Dom's sink, gathered in a block of its own: most
+// pieces are a few bytes, and one stream call for each would cost more than
+// the bytes. The stream stays locked while the writer lives, and the block
+// goes out before it ends, so its output keeps its place among other writes.
 class Writer {
 public:
   explicit Writer(Dom& dom)
-      : dom_(dom), out_(dom.output()), file_(out_.to_file ? out_.file : stdout) {}
-
-  std::FILE* file() const { return file_; }
+      : dom_(dom), out_(dom.output()), file_(out_.to_file ? out_.file : stdout), lock_(file_) {}
+  ~Writer() { flush(); }
+  Writer(const Writer&) = delete;
+  Writer& operator=(const Writer&) = delete;
 
   void text(std::string_view s) {
-    if (file_ == nullptr || s.empty()) return;
-    if (fwrite_unlocked(s.data(), 1, s.size(), file_) != s.size()) out_.failed = true;
+    if (s.size() > sizeof block_ - used_) {
+      flush();
+      if (s.size() > sizeof block_) {
+        send(s.data(), s.size());
+        return;
+      }
+    }
+    std::memcpy(block_ + used_, s.data(), s.size());
+    used_ += s.size();
   }
 
   void byte(char c) {
-    if (file_ != nullptr && putc_unlocked(c, file_) == EOF) out_.failed = true;
+    if (used_ == sizeof block_) flush();
+    block_[used_++] = c;
   }
 
   void indent() {
@@ -216,9 +232,22 @@ public:
 private:
   bool xml() const { return out_.format_code == format_xml; }
 
+  void flush() {
+    send(block_, used_);
+    used_ = 0;
+  }
+
+  void send(const char* bytes, std::size_t size) {
+    if (file_ == nullptr || size == 0) return;
+    if (fwrite_unlocked(bytes, 1, size, file_) != size) out_.failed = true;
+  }
+
   Dom& dom_;
   Output& out_;
   std::FILE* file_;
+  StreamLock lock_;
+  std::size_t used_ = 0;
+  char block_[block_size];
 };
 
 bool store_with_mode(Dom& dom, const Text& path, int format_code, const char* mode) {
@@ -230,11 +259,7 @@ bool store_with_mode(Dom& dom, const Text& path, int format_code, const char* mo
   out.to_file = true;
   out.failed = false;
   out.format_code = format_code;
-  {
-    Writer writer(dom);
-    StreamLock lock(file);
-    writer.whole_tree();
-  }
+  Writer(dom).whole_tree();
   bool written = !out.failed && std::ferror(file) == 0;
   if (std::fclose(file) != 0) written = false;
   // The handle is gone: later pieces go to standard output.
@@ -261,51 +286,35 @@ void display(Dom& dom, int format_code) {
   Output& out = dom.output();
   out.to_file = false;
   out.format_code = format_code;
-  Writer writer(dom);
-  StreamLock lock(writer.file());
-  writer.whole_tree();
+  Writer(dom).whole_tree();
 }
 
 void put_text(Dom& dom, std::string_view text) {
-  Writer writer(dom);
-  StreamLock lock(writer.file());
-  writer.text(text);
+  Writer(dom).text(text);
 }
 
 void put_char(Dom& dom, char c) {
-  Writer writer(dom);
-  StreamLock lock(writer.file());
-  writer.byte(c);
+  Writer(dom).byte(c);
 }
 
 void put_indent(Dom& dom) {
-  Writer writer(dom);
-  StreamLock lock(writer.file());
-  writer.indent();
+  Writer(dom).indent();
 }
 
 void put_value(Dom& dom, std::string_view value) {
-  Writer writer(dom);
-  StreamLock lock(writer.file());
-  writer.value(value);
+  Writer(dom).value(value);
 }
 
 void open_tag(Dom& dom, const Element& element, bool has_children) {
-  Writer writer(dom);
-  StreamLock lock(writer.file());
-  writer.open(element, has_children);
+  Writer(dom).open(element, has_children);
 }
 
 void close_tag(Dom& dom, const Element& element, bool has_children) {
-  Writer writer(dom);
-  StreamLock lock(writer.file());
-  writer.close(element, has_children);
+  Writer(dom).close(element, has_children);
 }
 
 void write_nodes(Dom& dom, int start, int depth) {
-  Writer writer(dom);
-  StreamLock lock(writer.file());
-  writer.nodes(start, depth);
+  Writer(dom).nodes(start, depth);
 }
 
 }  // namespace kit
