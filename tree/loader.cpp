@@ -12,7 +12,7 @@ namespace kit {
 
 namespace {
 
-// Pending text above this is given back at the next element, so one huge
+// Pending text above this is released at the next element, so one huge
 // text does not keep its memory for the rest of the parse.
 constexpr std::size_t pending_keep_bytes = std::size_t{1} << 20;
 
@@ -28,6 +28,9 @@ struct Loader {
   int element = 0;                         // node of the element started last; 0: none yet
   bool below = false;                      // a comment went below that element
   std::string pending;                     // its text, chunks joined by line feeds
+  // At an end event the pending text moves into the element's data through
+  // `given`, uncopied; a later chunk takes it back. `given` is empty otherwise.
+  Text given;
 };
 
 Loader loader;
@@ -40,6 +43,7 @@ void start_clean(EventHandler handler) {
   loader.element = 0;
   loader.below = false;
   std::string().swap(loader.pending);
+  loader.given = Text();
 }
 
 bool blank(std::string_view chunk) {
@@ -88,6 +92,7 @@ public:
     loader.running = false;
     loader.handler = nullptr;
     std::string().swap(loader.pending);
+    loader.given = Text();
   }
   ParseGuard(const ParseGuard&) = delete;
   ParseGuard& operator=(const ParseGuard&) = delete;
@@ -153,13 +158,17 @@ void build_start(Dom& dom) {
   loader.below = false;
   if (loader.pending.capacity() > pending_keep_bytes) std::string().swap(loader.pending);
   loader.pending.clear();
+  loader.given = Text();
 }
 
 void build_end(Dom& dom) {
+  // With the text already given and nothing new since, the element has it.
   if (!loader.pending.empty() && loader.element != 0) {
+    loader.given = Text(std::move(loader.pending));
+    loader.pending.clear();
     const int cursor = dom.cursor();
     dom.set_cursor(loader.element);
-    dom.current_element().set_data(Text(std::string_view(loader.pending)));
+    dom.current_element().set_data(loader.given);
     dom.set_cursor(cursor);
   }
   LoaderState& s = loader.state;
@@ -172,6 +181,10 @@ void build_end(Dom& dom) {
 
 void build_text() {
   std::string& pending = loader.pending;
+  if (!loader.given.is_empty()) {
+    pending = loader.given.str();
+    loader.given = Text();
+  }
   if (!pending.empty()) pending += '\n';
   pending.append(loader.state.text);
 }
