@@ -12,8 +12,10 @@ namespace kit {
 
 namespace {
 
-// Pending text above this is released at the next element, so one huge
-// text does not keep its memory for the rest of the parse.
+// The pending text's first room, enough for most texts at once.
+constexpr std::size_t pending_start_bytes = 128;
+// Pending text above this moves into the element instead of being copied,
+// and its buffer is not kept for the next element.
 constexpr std::size_t pending_keep_bytes = std::size_t{1} << 20;
 
 struct Loader {
@@ -28,8 +30,8 @@ struct Loader {
   int element = 0;                         // node of the element started last; 0: none yet
   bool below = false;                      // a comment went below that element
   std::string pending;                     // its text, chunks joined by line feeds
-  // At an end event the pending text moves into the element's data through
-  // `given`, uncopied; a later chunk takes it back. `given` is empty otherwise.
+  // A large pending text moves into the element's data through `given`
+  // at an end event; a later chunk takes it back. Empty otherwise.
   Text given;
 };
 
@@ -156,20 +158,24 @@ void build_start(Dom& dom) {
   loader.element = goes_below(dom) ? dom.add_element_child(std::move(element))
                                    : place_next(dom, Node(std::move(element)));
   loader.below = false;
-  if (loader.pending.capacity() > pending_keep_bytes) std::string().swap(loader.pending);
   loader.pending.clear();
   loader.given = Text();
 }
 
 void build_end(Dom& dom) {
   // With the text already given and nothing new since, the element has it.
-  if (!loader.pending.empty() && loader.element != 0) {
-    loader.given = Text(std::move(loader.pending));
-    loader.pending.clear();
+  std::string& pending = loader.pending;
+  if (!pending.empty() && loader.element != 0) {
+    const bool large = pending.size() > pending_keep_bytes;
+    Text data = large ? Text(std::move(pending)) : Text(std::string_view(pending));
     const int cursor = dom.cursor();
     dom.set_cursor(loader.element);
-    dom.current_element().set_data(loader.given);
+    dom.current_element().set_data(data);
     dom.set_cursor(cursor);
+    if (large) {
+      loader.given = std::move(data);
+      std::string().swap(pending);
+    }
   }
   LoaderState& s = loader.state;
   // An element that holds only comments ends with the cursor below it;
@@ -185,6 +191,7 @@ void build_text() {
     pending = loader.given.str();
     loader.given = Text();
   }
+  if (pending.capacity() < pending_start_bytes) pending.reserve(pending_start_bytes);
   if (!pending.empty()) pending += '\n';
   pending.append(loader.state.text);
 }

@@ -277,7 +277,8 @@ TEST(LoaderEcho, PrintsTheEventsAsIndentedXml) {
   TempDir dir;
   const std::string path =
       dir.write("in.xml", "<a x=\"1\" y='2'><!--top--><b>text\nmore</b><c><!--in c--></c></a>");
-  const Captured printed = capture([&] { EXPECT_TRUE(kit::parse_file(kit::echo_handler, path.c_str())); });
+  const Captured printed =
+      capture([&] { EXPECT_TRUE(kit::parse_file(kit::echo_handler, path.c_str())); });
   EXPECT_EQ(printed.out,
             "<a x='1' y='2' >\n"
             "top\n"

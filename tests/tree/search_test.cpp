@@ -110,6 +110,8 @@ TEST(FindValue, AttributeFirstThenDataByTagNameOrId) {
   EXPECT_EQ(kit::find_value(dom, "empty"), Text(""));
   EXPECT_EQ(kit::find_value(dom, "nowhere"), Text("nowhere"));
   EXPECT_EQ(kit::find_value(Dom(), "nowhere"), std::nullopt);
+  // On one element, its attribute comes before its data.
+  EXPECT_EQ(kit::find_value(tree_of("<k k='attribute'>data</k>"), "K"), Text("attribute"));
   // Depth first: a child comes before its parent's next sibling.
   Dom nested = tree_of("<a><b><k>inner</k></b><k>outer</k></a>");
   EXPECT_EQ(kit::find_value(nested, "k"), Text("inner"));
@@ -171,6 +173,13 @@ TEST(MergeTree, PairsByNameAndKeepsWhatTheSourceBrings) {
   EXPECT_EQ(top(target),
             "conf(title=\"Hello\" opt[name=a v=old w=2]=\"s\" opt[name=b] list(i=\"1\" i=\"2\") "
             "opt[name=z])");
+
+  // A source with attributes looks along the chain for its "name" and,
+  // without it, goes at the end.
+  Dom options = tree_of("<c><opt name='b'>1</opt><opt name='c'>2</opt></c>");
+  kit::merge_tree(options, tree_of("<c><opt name='z' v='3'/><opt name='C'>4</opt></c>"));
+  EXPECT_EQ(top(options),
+            "c(opt[name=b]=\"1\" opt[name=c]=\"2\" opt[name=z v=3] opt[name=C]=\"4\")");
 }
 
 TEST(MergeTree, DataGoesOnlyToATargetWithNeitherDataNorAttributes) {
