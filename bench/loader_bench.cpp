@@ -142,8 +142,11 @@ void BM_LoadXml(benchmark::State& state) {
 
 // Each timed once a repetition: a run takes about a second, and the
 // medians come from the repetitions.
-BENCHMARK(BM_BareExpat)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(7);
-BENCHMARK(BM_LoadXml)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(7);
+constexpr int repetitions = 7;
+BENCHMARK(BM_BareExpat)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)
+    ->Repetitions(repetitions);
+BENCHMARK(BM_LoadXml)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)
+    ->Repetitions(repetitions);
 
 // Peak resident memory in KiB of a child process running the work once;
 // -1 when the child could not run it.
@@ -182,7 +185,8 @@ int main(int argc, char** argv) {
   std::filesystem::create_directories(dir);
   document_path = (dir / "catalog.xml").string();
   generate(document_path);
-  const double file_mib = static_cast<double>(std::filesystem::file_size(document_path)) / (1 << 20);
+  const double file_mib =
+      static_cast<double>(std::filesystem::file_size(document_path)) / (1 << 20);
 
   // Before the benchmarks, while this process is still small.
   const long bare_kib = peak_kib_of(bare_parse);
@@ -199,7 +203,8 @@ int main(int argc, char** argv) {
   const double load_cpu = median(load_runs.cpu);
   std::printf("bare Expat parse:        %6.3f %6.3f\n", bare_wall, bare_cpu);
   std::printf("load_xml:                %6.3f %6.3f\n", load_wall, load_cpu);
-  std::printf("load_xml / bare parse:   %6.2f %6.2f\n", bare_wall > 0 ? load_wall / bare_wall : 0.0,
+  std::printf("load_xml / bare parse:   %6.2f %6.2f\n",
+              bare_wall > 0 ? load_wall / bare_wall : 0.0,
               bare_cpu > 0 ? load_cpu / bare_cpu : 0.0);
   std::printf("peak memory, bare parse: %.1f MiB\n", bare_kib / 1024.0);
   std::printf("peak memory, load_xml:   %.1f MiB (%.2f times the file)\n", load_kib / 1024.0,
