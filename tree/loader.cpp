@@ -15,7 +15,7 @@ namespace {
 // The pending text's first room, enough for most texts at once.
 constexpr std::size_t pending_start_bytes = 128;
 // Pending text above this moves into the element instead of being copied,
-// and its buffer is not kept for the next element.
+// and a buffer grown past it is released at the next element.
 constexpr std::size_t pending_keep_bytes = std::size_t{1} << 20;
 
 struct Loader {
@@ -144,7 +144,7 @@ int place_next(Dom& dom, Node node) {
 }
 
 // Whether what comes now belongs below the cursor node: it is the element
-// started last and holds nothing yet, or the root when nothing is built.
+// started last and holds nothing yet, or it is the root.
 bool goes_below(const Dom& dom) {
   const LoaderState& s = loader.state;
   return (s.depth > s.previous_depth || dom.cursor() == 0) && !loader.below;
@@ -158,12 +158,14 @@ void build_start(Dom& dom) {
   loader.element = goes_below(dom) ? dom.add_element_child(std::move(element))
                                    : place_next(dom, Node(std::move(element)));
   loader.below = false;
+  if (loader.pending.capacity() > pending_keep_bytes) std::string().swap(loader.pending);
   loader.pending.clear();
   loader.given = Text();
 }
 
 void build_end(Dom& dom) {
-  // With the text already given and nothing new since, the element has it.
+  // A large text moved into the element leaves nothing pending: nothing new
+  // has come since, so the element has it all.
   std::string& pending = loader.pending;
   if (!pending.empty() && loader.element != 0) {
     const bool large = pending.size() > pending_keep_bytes;
