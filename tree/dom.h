@@ -48,8 +48,8 @@ public:
   explicit Element(const Text& name);
   Element(const Element& other);               // same content; a fresh attribute cursor
   Element& operator=(const Element& other);
-  Element(Element&&) noexcept = default;
-  Element& operator=(Element&&) noexcept = default;
+  Element(Element&& other) noexcept;           // other is left an empty element
+  Element& operator=(Element&& other) noexcept;
 
   Text name() const;
   void set_name(const Text& name);
@@ -85,6 +85,7 @@ private:
   std::size_t attributes_start() const;
   AttributeView attribute_at(std::size_t& at) const;  // reads one and steps past it
   void replace_segment(std::size_t at, std::string_view bytes);
+  void make_room(std::size_t needed);
 
   // Name, data, then each attribute's name and value, each one behind its
   // length: one allocation per element keeps large trees compact. An offset
@@ -249,6 +250,7 @@ public:
   bool is_first_child(int index) const;        // false for the root and bad indexes
   const Text& name() const { return name_; }
   bool found() const { return found_; }        // outcome of the last navigation step
+  void set_found(bool found) { found_ = found; }  // for searches that move the cursor
   // The node at that index; the root for an index outside the table.
   const Node& node(int index) const;
 

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -64,12 +65,19 @@ bool equal_nocase(std::string_view a, std::string_view b) {
   return true;
 }
 
+// An empty name and empty data: each is a length mark of 0.
+constexpr char empty_element[2] = {0, 0};
+
 // Largest bytes of one read of a script file, its terminator not counted.
 constexpr std::size_t script_read_limit = 65535;
 
 }  // namespace
 
-Element::Element() : bytes_(2, '\0'), cursor_(2), count_(0), valid_(0) {}
+Element::Element()
+    : bytes_(empty_element, sizeof empty_element),
+      cursor_(sizeof empty_element),
+      count_(0),
+      valid_(0) {}
 
 Element::Element(const Text& name) : cursor_(0), count_(0), valid_(0) {
   put_length(bytes_, name.view().size());
@@ -90,6 +98,22 @@ Element& Element::operator=(const Element& other) {
     cursor_ = static_cast<std::uint32_t>(attributes_start());
     count_ = other.count_;
     valid_ = 0;
+  }
+  return *this;
+}
+
+Element::Element(Element&& other) noexcept : Element() { *this = std::move(other); }
+
+Element& Element::operator=(Element&& other) noexcept {
+  if (this != &other) {
+    bytes_.swap(other.bytes_);
+    cursor_ = other.cursor_;
+    count_ = other.count_;
+    valid_ = other.valid_;
+    other.bytes_ = std::string(empty_element, sizeof empty_element);
+    other.cursor_ = sizeof empty_element;
+    other.count_ = 0;
+    other.valid_ = 0;
   }
   return *this;
 }
@@ -150,9 +174,7 @@ void Element::set_attribute(const Text& name, const Text& value) {
   const std::size_t size = bytes_.size();
   const std::size_t grown = size + name_mark_size + n.size() + value_mark_size + v.size();
   if (grown > max_element_bytes) return;
-  // Half again as much room: a few attributes take one or two allocations,
-  // and little is left unused.
-  if (grown > bytes_.capacity()) bytes_.reserve(grown + grown / 2);
+  if (grown > bytes_.capacity()) make_room(grown);
   bytes_.resize(grown);
   char* out = &bytes_[size];
   std::memcpy(out, name_mark, name_mark_size);
@@ -163,6 +185,20 @@ void Element::set_attribute(const Text& name, const Text& value) {
   out += value_mark_size;
   std::memcpy(out, v.data(), v.size());
   ++count_;
+}
+
+void Element::make_room(std::size_t needed) {
+  // A quarter more at least, for many attributes; then up to what the
+  // allocator's block holds anyway (16-byte steps, 8 bytes of its own, one
+  // for the terminator), so a few short attributes fit one small block.
+  std::size_t room = std::max(needed, bytes_.size() + bytes_.size() / 4);
+  room = ((room + 9 + 15) & ~std::size_t{15}) - 9;
+  // A fresh string takes exactly the room asked for; growing one in place
+  // may double it.
+  std::string bigger;
+  bigger.reserve(room);
+  bigger.append(bytes_);
+  bytes_.swap(bigger);
 }
 
 void Element::add_attribute(const Attribute& attribute) {

@@ -1,5 +1,6 @@
 #include "tree/writer.h"
 
+#include <array>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -14,6 +15,25 @@ static_assert(sizeof spaces > indent_limit, "the run must cover the deepest inde
 
 // Bytes a writer gathers before it hands them to the stream.
 constexpr std::size_t block_size = 8192;
+
+// Which bytes XML escapes: markup ones always, the double quote inside quotes.
+constexpr unsigned char markup = 1;
+constexpr unsigned char quote_mark = 2;
+constexpr auto escape_class = [] {
+  std::array<unsigned char, 256> table{};
+  table['&'] = table['<'] = table['>'] = markup;
+  table['"'] = quote_mark;
+  return table;
+}();
+
+std::string_view entity(char c) {
+  switch (c) {
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    default: return "&quot;";
+  }
+}
 
 // Holds the stream's lock for a whole write, so each piece can go out unlocked.
 class StreamLock {
@@ -44,6 +64,7 @@ public:
   Writer& operator=(const Writer&) = delete;
 
   void text(std::string_view s) {
+    if (s.empty()) return;
     if (s.size() > sizeof block_ - used_) {
       flush();
       if (s.size() > sizeof block_) {
@@ -61,31 +82,24 @@ public:
   }
 
   void indent() {
-    int n = out_.level * indent_step;
-    if (n > indent_limit) n = indent_limit;
-    if (n > 0) text(std::string_view(spaces, static_cast<std::size_t>(n)));
+    const int level = out_.level;
+    if (level <= 0) return;
+    const int n = level >= indent_limit / indent_step ? indent_limit : level * indent_step;
+    text(std::string_view(spaces, static_cast<std::size_t>(n)));
   }
 
   // Text for XML: "&", "<" and ">" always, the double quote inside quotes.
   void escaped(std::string_view s, bool in_quotes) {
-    std::size_t run = 0;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-      std::string_view entity;
-      switch (s[i]) {
-        case '&': entity = "&amp;"; break;
-        case '<': entity = "&lt;"; break;
-        case '>': entity = "&gt;"; break;
-        case '"':
-          if (!in_quotes) continue;
-          entity = "&quot;";
-          break;
-        default: continue;
-      }
-      text(s.substr(run, i - run));
-      text(entity);
-      run = i + 1;
+    const unsigned char wanted = in_quotes ? (markup | quote_mark) : markup;
+    const char* run = s.data();
+    const char* const end = run + s.size();
+    for (const char* at = run; at != end; ++at) {
+      if ((escape_class[static_cast<unsigned char>(*at)] & wanted) == 0) continue;
+      text(std::string_view(run, static_cast<std::size_t>(at - run)));
+      text(entity(*at));
+      run = at + 1;
     }
-    text(s.substr(run));
+    text(std::string_view(run, static_cast<std::size_t>(end - run)));
   }
 
   // Character data: escaped in XML, as it stands in the light forms.

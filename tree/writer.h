@@ -2,10 +2,11 @@
 // attributes without angle brackets; "/name" closes an element and " /" ends
 // an empty one), to a file or to standard output.
 //
-// XML escapes what its syntax needs, so the document is well-formed whenever
-// the element and attribute names are. The light forms write every text
-// byte for byte. The sink, format code and indentation level are kept in the
-// Dom (Dom::output) from one write to the next.
+// XML escapes "&", "<", ">" and, inside quotes, the double quote, so the
+// document is well-formed whenever the names are and one element holds all
+// the others; other bytes go out as they are. The light forms write every
+// text byte for byte. The sink, format code and indentation level are kept in
+// the Dom (Dom::output) from one write to the next.
 #pragma once
 
 #include <string_view>

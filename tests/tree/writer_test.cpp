@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <initializer_list>
 #include <string>
+#include <utility>
 
 #include "support/capture.h"
 #include "support/temp_dir.h"
@@ -16,7 +18,12 @@ using kit::Element;
 using kit::ScriptBlock;
 using kit::Text;
 
-Element element(const char* name) { return Element{Text(name)}; }
+Element element(const char* name,
+                std::initializer_list<std::pair<const char*, const char*>> attributes = {}) {
+  Element e{Text(name)};
+  for (const auto& attribute : attributes) e.set_attribute(attribute.first, attribute.second);
+  return e;
+}
 
 std::string shown(Dom& dom, int format) {
   return kit_test::capture([&] { kit::display(dom, format); }).out;
@@ -25,17 +32,9 @@ std::string shown(Dom& dom, int format) {
 // A section with two options, then a title holding data.
 Dom example() {
   Dom dom;
-  Element section = element("section");
-  section.set_attribute("name", "main");
-  dom.add_element_child(section);
-  Element a = element("option");
-  a.set_attribute("name", "a");
-  a.set_attribute("value", "1");
-  dom.add_element_child(a);
-  Element b = element("option");
-  b.set_attribute("name", "b");
-  b.set_attribute("value", "");
-  dom.add_element_next(b);
+  dom.add_element_child(element("section", {{"name", "main"}}));
+  dom.add_element_child(element("option", {{"name", "a"}, {"value", "1"}}));
+  dom.add_element_next(element("option", {{"name", "b"}, {"value", ""}}));
   dom.up();
   Element title = element("title");
   title.set_data("Hello");
@@ -201,8 +200,10 @@ TEST(Writers, StoreAppendRepeatsTheHeaderLines) {
 }
 
 TEST(Writers, HostileContentStaysWellFormed) {
-  const char* hostile[] = {"a&b", "<x>", "say \"hi\"", "it's", "'x", "x'", "\"a;b\"", "\"",
-                           "'", "''", "\"'\"", "'\"'", "x\"", "\"x", "&amp;", "]]>"};
+  const char* hostile[] = {
+      "a&b", "<x>", "say \"hi\"", "it's", "'x", "x'", "\"a;b\"", "\"", "'", "''",
+      "\"'\"", "'\"'", "x\"", "\"x", "&amp;", "]]>", "\"a\"b\"", "'a'b'",
+  };
   Dom dom;
   dom.add_header_line("<?xml version=\"1.0\"?>");
   Element root = element("doc");
@@ -226,7 +227,7 @@ TEST(Writers, HostileContentStaysWellFormed) {
   ScriptBlock script;
   script.add_line("if (a < b && c > d) {}\n");
   dom.add_script_next(script);
-  ASSERT_EQ(dom.node_count(), 2 + 2 * 16 + 1);
+  ASSERT_EQ(dom.node_count(), 2 + 2 * 18 + 1);
 
   kit_test::TempDir dir;
   const std::string path = dir.file("hostile.xml");
