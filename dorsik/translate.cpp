@@ -40,11 +40,6 @@ const Pieces& pieces() { return light_mode ? light_pieces : xml_pieces; }
 // memory stays flat however long a line's translation is.
 constexpr std::size_t flush_threshold = 64 * 1024;
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
-
 // Where translations go: a text being built, or a file written in blocks.
 class Sink {
 public:
@@ -302,7 +297,7 @@ Conversion convert_file(const Text& source, const Text& target) {
   out << (light_mode ? "/xml\n/options" : "</options>");
   // Buffered bytes reach the file only at the close; its failure is a write failure.
   const bool written = out.flush();
-  const bool closed = std::fclose(file.release()) == 0;
+  const bool closed = close_file(file);
   if (!written || !closed) return {Outcome::cannot_write, target};
   return {};
 }

@@ -31,6 +31,9 @@ constexpr std::uint64_t position_mask = 0xffffffffu;
 constexpr const char* dump_level_indent = "     ";
 constexpr const char* dump_key_indent = "   ";
 
+// The longest plain decimal of an int: "2147483647".
+constexpr std::size_t max_int_digits = 10;
+
 const Dyn& shared_nil() {
   static const Dyn nil;
   return nil;
@@ -51,10 +54,31 @@ private:
   std::size_t length_ = 0;
 };
 
-std::uint32_t hash_of(std::string_view key) {
+// The int a key text is the plain decimal of (no sign, no leading zero, at
+// most INT32_MAX), or -1.
+std::int32_t plain_decimal(std::string_view s) {
+  if (s.empty() || s.size() > max_int_digits) return -1;
+  if (s[0] == '0') return s.size() == 1 ? 0 : -1;
+  std::int64_t v = 0;
+  for (char c : s) {
+    if (c < '0' || c > '9') return -1;
+    v = v * 10 + (c - '0');
+  }
+  return v > INT32_MAX ? -1 : static_cast<std::int32_t>(v);
+}
+
+std::uint32_t hash_of_text(std::string_view key) {
   const std::size_t h = std::hash<std::string_view>()(key);
   return static_cast<std::uint32_t>(h ^ (static_cast<std::uint64_t>(h) >> 32));
 }
+
+std::uint32_t hash_of_number(std::int32_t key) {
+  std::uint64_t h = static_cast<std::uint32_t>(key) * 0x9E3779B97F4A7C15ull;
+  return static_cast<std::uint32_t>(h >> 32);
+}
+
+// The key after k, staying at the largest int rather than overflowing.
+std::int32_t after(std::int32_t k) { return k == INT32_MAX ? k : k + 1; }
 
 void write_out(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
 
@@ -67,7 +91,7 @@ void write_indent(int depth) {
 // an explicit stack; a range that keeps splitting badly is finished by
 // heapsort, so no input takes quadratic time.
 template <typename PivotAt, typename Before, typename After, typename Less, typename Swap>
-void quicksort(int count, PivotAt pivot_at, Before before, After after, Less less, Swap swap) {
+void quicksort(int count, PivotAt pivot_at, Before before, After after_pivot, Less less, Swap swap) {
   struct Range {
     int first, last, depth;
   };
@@ -79,7 +103,6 @@ void quicksort(int count, PivotAt pivot_at, Before before, After after, Less les
     pending.pop_back();
     if (r.first >= r.last) continue;
     if (r.depth > depth_limit) {
-      // Heapsort of first..last.
       const int n = r.last - r.first + 1;
       auto sift = [&](int root, int end) {
         while (2 * root + 1 < end) {
@@ -101,7 +124,7 @@ void quicksort(int count, PivotAt pivot_at, Before before, After after, Less les
     int i = r.first, j = r.last;
     while (i <= j) {
       while (i <= r.last && before(i, pivot)) ++i;
-      while (j >= r.first && after(j, pivot)) --j;
+      while (j >= r.first && after_pivot(j, pivot)) --j;
       if (i <= j) {
         swap(i, j);
         ++i;
@@ -142,10 +165,11 @@ Array::Array(const TypedArray& typed) {
 }
 
 Array::Array(const Array& other)
-    : keys_(other.keys_), values_(other.values_), next_key_(other.next_key_) {}
+    : keys_(other.keys_), text_keys_(other.text_keys_), values_(other.values_), next_key_(other.next_key_) {}
 
 Array::Array(Array&& other) noexcept
     : keys_(std::move(other.keys_)),
+      text_keys_(std::move(other.text_keys_)),
       values_(std::move(other.values_)),
       next_key_(other.next_key_),
       cursor_(other.cursor_),
@@ -163,6 +187,7 @@ Array& Array::operator=(Array&& other) noexcept {
   // Take the source out first: it may live inside one of this Array's values.
   Array taken(static_cast<Array&&>(other));
   keys_.swap(taken.keys_);
+  text_keys_.swap(taken.text_keys_);
   values_.swap(taken.values_);
   std::swap(next_key_, taken.next_key_);
   std::swap(cursor_, taken.cursor_);
@@ -182,10 +207,118 @@ Array::~Array() = default;
 
 void Array::clear() {
   keys_.clear();
+  text_keys_.clear();
   values_.clear();
   next_key_ = 0;
   cursor_ = 0;
   forget_index();
+}
+
+// ---- keys ----
+
+Array::Probe Array::probe_of(std::string_view key) {
+  const std::int32_t n = plain_decimal(key);
+  return n >= 0 ? Probe{n, {}} : Probe{-1, key};
+}
+
+Array::Probe Array::probe_at(int position) const {
+  const Key k = keys_[static_cast<std::size_t>(position)];
+  if (k >= 0) return {k, {}};
+  return {-1, text_keys_[static_cast<std::size_t>(-k - 1)].view()};
+}
+
+Text Array::key_text(int position) const {
+  const Key k = keys_[static_cast<std::size_t>(position)];
+  if (k >= 0) return Decimal(k).text();
+  return text_keys_[static_cast<std::size_t>(-k - 1)];
+}
+
+bool Array::numeric_key(int position) const {
+  const Key k = keys_[static_cast<std::size_t>(position)];
+  return k >= 0 || text_keys_[static_cast<std::size_t>(-k - 1)].is_number();
+}
+
+void Array::append_number(Key key, Dyn&& value) {
+  keys_.push_back(key);
+  values_.push_back(std::move(value));
+}
+
+void Array::append_text(Text key, Dyn&& value) {
+  text_keys_.push_back(std::move(key));
+  keys_.push_back(-static_cast<Key>(text_keys_.size()));
+  values_.push_back(std::move(value));
+}
+
+void Array::append_probe(const Probe& key, Dyn&& value) {
+  if (key.number >= 0) {
+    append_number(key.number, std::move(value));
+  } else {
+    append_text(Text(key.text), std::move(value));
+  }
+}
+
+void Array::compact_text_keys() {
+  std::vector<Text> ordered;
+  ordered.reserve(text_keys_.size());
+  for (Key& k : keys_) {
+    if (k >= 0) continue;
+    ordered.push_back(std::move(text_keys_[static_cast<std::size_t>(-k - 1)]));
+    k = -static_cast<Key>(ordered.size());
+  }
+  text_keys_.swap(ordered);
+}
+
+void Array::splice_elements(int first, int last, Array&& middle) {
+  const int n = size();
+  bool texts_move = !middle.text_keys_.empty();
+  for (int i = first; i < last && !texts_move; ++i) texts_move = keys_[static_cast<std::size_t>(i)] < 0;
+  if (!texts_move) {
+    // Integer keys only come and go: every text key keeps its place.
+    keys_.erase(keys_.begin() + first, keys_.begin() + last);
+    keys_.insert(keys_.begin() + first, middle.keys_.begin(), middle.keys_.end());
+    values_.erase(values_.begin() + first, values_.begin() + last);
+    values_.insert(values_.begin() + first, std::make_move_iterator(middle.values_.begin()),
+                   std::make_move_iterator(middle.values_.end()));
+  } else {
+    Array joined;
+    const std::size_t total = static_cast<std::size_t>(n - (last - first) + middle.size());
+    joined.keys_.reserve(total);
+    auto take = [&joined](Array& from, int a, int b) {
+      for (int i = a; i < b; ++i) {
+        Key k = from.keys_[static_cast<std::size_t>(i)];
+        if (k < 0) {
+          joined.text_keys_.push_back(std::move(from.text_keys_[static_cast<std::size_t>(-k - 1)]));
+          k = -static_cast<Key>(joined.text_keys_.size());
+        }
+        joined.keys_.push_back(k);
+        joined.values_.push_back(std::move(from.values_[static_cast<std::size_t>(i)]));
+      }
+    };
+    take(*this, 0, first);
+    take(middle, 0, middle.size());
+    take(*this, last, n);
+    keys_.swap(joined.keys_);
+    text_keys_.swap(joined.text_keys_);
+    values_.swap(joined.values_);
+  }
+  forget_index();
+}
+
+void Array::renumber() {
+  next_key_ = 0;
+  bool changed = false, texts_gone = false;
+  for (int i = 0; i < size(); ++i) {
+    if (!numeric_key(i)) continue;
+    Key& k = keys_[static_cast<std::size_t>(i)];
+    if (k < 0) texts_gone = true;
+    if (k != next_key_) {
+      k = next_key_;
+      changed = true;
+    }
+    next_key_ = after(next_key_);
+  }
+  if (texts_gone) compact_text_keys();
+  if (changed) forget_index();
 }
 
 // ---- the key index ----
@@ -195,6 +328,14 @@ void Array::forget_index() {
   index_.covered = 0;
   index_.used = 0;
 }
+
+namespace {
+
+std::uint32_t hash_of(std::int32_t number, std::string_view text) {
+  return number >= 0 ? hash_of_number(number) : hash_of_text(text);
+}
+
+}  // namespace
 
 void Array::rehash(std::size_t capacity) const {
   std::vector<std::uint64_t> old(capacity, 0);
@@ -208,9 +349,10 @@ void Array::rehash(std::size_t capacity) const {
   }
 }
 
-void Array::place(int position, std::uint32_t hash) const {
+void Array::place(int position) const {
+  const Probe key = probe_at(position);
+  const std::uint32_t hash = hash_of(key.number, key.text);
   const std::size_t mask = index_.slots.size() - 1;
-  const std::string_view key = keys_[static_cast<std::size_t>(position)].view();
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
     const std::uint64_t entry = index_.slots[i];
     if (entry == 0) {
@@ -219,7 +361,10 @@ void Array::place(int position, std::uint32_t hash) const {
       return;
     }
     // A key seen before keeps its first position.
-    if ((entry >> 32) == hash && keys_[(entry & position_mask) - 1].view() == key) return;
+    if ((entry >> 32) == hash) {
+      const Probe seen = probe_at(static_cast<int>((entry & position_mask) - 1));
+      if (seen.number == key.number && seen.text == key.text) return;
+    }
   }
 }
 
@@ -229,66 +374,56 @@ void Array::catch_up() const {
   std::size_t capacity = std::max(index_.slots.size(), min_index_capacity);
   while (needed * 2 > capacity) capacity *= 2;
   if (capacity != index_.slots.size()) rehash(capacity);
-  for (int p = index_.covered; p < size(); ++p) {
-    place(p, hash_of(keys_[static_cast<std::size_t>(p)].view()));
-  }
+  for (int p = index_.covered; p < size(); ++p) place(p);
   index_.covered = size();
 }
 
-int Array::locate(std::string_view key) const {
+int Array::locate(const Probe& key) const {
   catch_up();
   if (index_.used == 0) return -1;
-  const std::uint32_t hash = hash_of(key);
+  const std::uint32_t hash = hash_of(key.number, key.text);
   const std::size_t mask = index_.slots.size() - 1;
   for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
     const std::uint64_t entry = index_.slots[i];
     if (entry == 0) return -1;
-    const std::size_t position = (entry & position_mask) - 1;
-    if ((entry >> 32) == hash && keys_[position].view() == key) return static_cast<int>(position);
+    if ((entry >> 32) != hash) continue;
+    const int position = static_cast<int>((entry & position_mask) - 1);
+    const Key k = keys_[static_cast<std::size_t>(position)];
+    if (key.number >= 0 ? k == key.number
+                        : k < 0 && text_keys_[static_cast<std::size_t>(-k - 1)].view() == key.text) {
+      return position;
+    }
   }
 }
 
 void Array::unindex_last() {
   const int last_position = size() - 1;
-  if (index_.covered > last_position && index_.used > 0) {
-    const std::string_view key = keys_.back().view();
-    const std::uint32_t hash = hash_of(key);
+  const Probe key = probe_at(last_position);
+  // Only an entry naming this very position goes; an earlier duplicate stays.
+  if (index_.covered > last_position && locate(key) == last_position) {
     const std::size_t mask = index_.slots.size() - 1;
-    std::size_t hole = hash & mask;
-    for (;; hole = (hole + 1) & mask) {
-      const std::uint64_t entry = index_.slots[hole];
-      if (entry == 0) break;
-      const std::size_t position = (entry & position_mask) - 1;
-      if ((entry >> 32) == hash && keys_[position].view() == key) break;
-    }
-    // Only an entry naming this very position goes; an earlier duplicate stays.
-    if (index_.slots[hole] != 0 &&
-        static_cast<int>((index_.slots[hole] & position_mask) - 1) == last_position) {
-      // Backward-shift deletion keeps every probe chain unbroken.
-      std::size_t i = hole, j = hole;
-      for (;;) {
-        j = (j + 1) & mask;
-        if (index_.slots[j] == 0) break;
-        const std::size_t home = (index_.slots[j] >> 32) & mask;
-        const bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
-        if (!stays) {
-          index_.slots[i] = index_.slots[j];
-          i = j;
-        }
+    const std::uint64_t target = static_cast<std::uint64_t>(last_position + 1);
+    std::size_t i = hash_of(key.number, key.text) & mask;
+    while ((index_.slots[i] & position_mask) != target) i = (i + 1) & mask;
+    // Backward-shift deletion keeps every probe chain unbroken.
+    std::size_t j = i;
+    for (;;) {
+      j = (j + 1) & mask;
+      if (index_.slots[j] == 0) break;
+      const std::size_t home = (index_.slots[j] >> 32) & mask;
+      const bool stays = i <= j ? (i < home && home <= j) : (i < home || home <= j);
+      if (!stays) {
+        index_.slots[i] = index_.slots[j];
+        i = j;
       }
-      index_.slots[i] = 0;
-      --index_.used;
     }
+    index_.slots[i] = 0;
+    --index_.used;
   }
   index_.covered = std::min(index_.covered, last_position);
 }
 
 // ---- access ----
-
-void Array::append(Text key, Dyn value) {
-  keys_.push_back(std::move(key));
-  values_.push_back(std::move(value));
-}
 
 Dyn Array::at(int i) const {
   if (i < 0 || i >= size()) return Dyn();
@@ -297,69 +432,74 @@ Dyn Array::at(int i) const {
 
 Text Array::key_at(int i) const {
   if (i < 0 || i >= size()) return Text();
-  return keys_[static_cast<std::size_t>(i)];
+  return key_text(i);
 }
 
 const Dyn& Array::get(int key) const {
-  const int p = locate(Decimal(key).view());
+  const Decimal text(key);
+  const int p = locate(key >= 0 ? Probe{key, {}} : Probe{-1, text.view()});
   if (p >= 0) return values_[static_cast<std::size_t>(p)];
   status = true;
   return shared_nil();
 }
 
 const Dyn& Array::get(const Text& key) const {
-  const int p = locate(key.view());
+  const int p = locate(probe_of(key.view()));
   if (p >= 0) return values_[static_cast<std::size_t>(p)];
   status = true;
   return shared_nil();
 }
 
 Dyn Array::lookup(const Text& key) const {
-  const int p = locate(key.view());
+  const int p = locate(probe_of(key.view()));
   return p >= 0 ? values_[static_cast<std::size_t>(p)] : Dyn();
 }
 
 Dyn& Array::slot(int key) {
-  const Decimal k(key);
-  int p = locate(k.view());
+  const Decimal text(key);
+  const Probe probe = key >= 0 ? Probe{key, {}} : Probe{-1, text.view()};
+  int p = locate(probe);
   if (p < 0) {
     p = size();
-    append(k.text(), Dyn());
-    if (key >= next_key_) next_key_ = key + 1;
+    append_probe(probe, Dyn());
+    if (key >= next_key_) next_key_ = after(key);
   }
   return values_[static_cast<std::size_t>(p)];
 }
 
 Dyn& Array::slot(const Text& key) {
-  int p = locate(key.view());
+  const Probe probe = probe_of(key.view());
+  int p = locate(probe);
   if (p < 0) {
     p = size();
-    append(key, Dyn());
+    append_probe(probe, Dyn());
   }
   return values_[static_cast<std::size_t>(p)];
 }
 
 void Array::set(int key, Dyn value) {
-  const int p = locate(Decimal(key).view());
+  const Decimal text(key);
+  const int p = locate(key >= 0 ? Probe{key, {}} : Probe{-1, text.view()});
   if (p >= 0) {
     values_[static_cast<std::size_t>(p)] = std::move(value);
     return;
   }
-  const int chosen = std::max(key, next_key_);
-  append(Decimal(chosen).text(), std::move(value));
-  next_key_ = chosen + 1;
+  const Key chosen = std::max(key, next_key_);
+  append_number(chosen, std::move(value));
+  next_key_ = after(chosen);
 }
 
 void Array::set(const Text& key, Dyn value) {
-  const int p = locate(key.view());
+  const Probe probe = probe_of(key.view());
+  const int p = locate(probe);
   if (p >= 0) {
     values_[static_cast<std::size_t>(p)] = std::move(value);
   } else {
-    append(key, std::move(value));
+    append_probe(probe, std::move(value));
   }
 }
 
-int Array::find_key(const Text& key) const { return locate(key.view()); }
+int Array::find_key(const Text& key) const { return locate(probe_of(key.view())); }
 
 int Array::find(const Dyn& value) const {
   for (int i = 0; i < size(); ++i) {
@@ -376,8 +516,8 @@ void Array::push(Dyn value) {
     set(taken.key, std::move(taken.value));
     return;
   }
-  append(Decimal(next_key_).text(), std::move(value));
-  ++next_key_;
+  append_number(next_key_, std::move(value));
+  next_key_ = after(next_key_);
 }
 
 Dyn Array::pop() {
@@ -386,6 +526,7 @@ Dyn Array::pop() {
   unindex_last();
   Dyn taken = std::move(values_.back());
   values_.pop_back();
+  if (keys_.back() < 0) text_keys_.pop_back();  // text keys are in element order
   keys_.pop_back();
   return taken;
 }
@@ -393,25 +534,9 @@ Dyn Array::pop() {
 Dyn Array::shift() {
   if (values_.empty()) return Dyn();
   Dyn taken = std::move(values_.front());
-  values_.erase(values_.begin());
-  keys_.erase(keys_.begin());
-  forget_index();
+  splice_elements(0, 1, Array());
   renumber();
   return taken;
-}
-
-void Array::renumber() {
-  next_key_ = 0;
-  bool changed = false;
-  for (Text& key : keys_) {
-    if (!key.is_number()) continue;
-    const Decimal fresh(next_key_++);
-    if (key.view() != fresh.view()) {
-      key = fresh.text();
-      changed = true;
-    }
-  }
-  if (changed) forget_index();
 }
 
 void Array::insert(int pos, const Dyn& value) {
@@ -425,28 +550,20 @@ void Array::insert(int pos, const Dyn& value) {
     }
     return;
   }
-  // Copies first: the value may live inside this Array.
-  std::vector<Text> keys;
-  std::vector<Dyn> values;
+  // A copy first: the value may live inside this Array.
+  Array middle;
   if (const Array* a = value.array()) {
-    keys = a->keys_;
-    values = a->values_;
+    middle = *a;
   } else {
-    keys.push_back(Decimal(insert_key).text());
-    values.push_back(value);
+    middle.append_number(insert_key, Dyn(value));
   }
-  keys_.insert(keys_.begin() + pos, std::make_move_iterator(keys.begin()), std::make_move_iterator(keys.end()));
-  values_.insert(values_.begin() + pos, std::make_move_iterator(values.begin()),
-                 std::make_move_iterator(values.end()));
-  forget_index();
+  splice_elements(pos, pos, std::move(middle));
   renumber();
 }
 
 void Array::remove_at(int pos) {
   if (pos < 0 || pos >= size()) return;
-  keys_.erase(keys_.begin() + pos);
-  values_.erase(values_.begin() + pos);
-  forget_index();
+  splice_elements(pos, pos + 1, Array());
   renumber();
 }
 
@@ -455,11 +572,7 @@ void Array::remove_range(int first, int last) {
   if (first < 0) first = std::max(first + n, 0);
   if (last < 0) last += n;
   if (last >= n) last = n - 1;
-  if (first <= last) {
-    keys_.erase(keys_.begin() + first, keys_.begin() + last + 1);
-    values_.erase(values_.begin() + first, values_.begin() + last + 1);
-    forget_index();
-  }
+  if (first <= last) splice_elements(first, last + 1, Array());
   renumber();
 }
 
@@ -470,9 +583,7 @@ Array Array::slice(int first, int last, End bound) const {
   if (bound == End::exclusive) --last;
   if (last >= n) last = n - 1;
   Array result;
-  for (int i = first; i <= last; ++i) {
-    result.append(keys_[static_cast<std::size_t>(i)], values_[static_cast<std::size_t>(i)]);
-  }
+  for (int i = first; i <= last; ++i) result.append_probe(probe_at(i), Dyn(values_[static_cast<std::size_t>(i)]));
   result.renumber();
   return result;
 }
@@ -488,22 +599,7 @@ void Array::replace_range(int pos, int count, const Array& other) {
   if (pos < 0) pos = std::max(pos + n, 0);
   pos = std::min(pos, n);
   count = std::max(0, std::min(count, n - pos));
-  std::vector<Text> keys;
-  std::vector<Dyn> values;
-  keys.reserve(static_cast<std::size_t>(n - count + source.size()));
-  values.reserve(keys.capacity());
-  auto take = [&](std::vector<Text>& k, std::vector<Dyn>& v, int from, int to) {
-    for (int i = from; i < to; ++i) {
-      keys.push_back(std::move(k[static_cast<std::size_t>(i)]));
-      values.push_back(std::move(v[static_cast<std::size_t>(i)]));
-    }
-  };
-  take(keys_, values_, 0, pos);
-  take(source.keys_, source.values_, 0, source.size());
-  take(keys_, values_, pos + count, n);
-  keys_.swap(keys);
-  values_.swap(values);
-  forget_index();
+  splice_elements(pos, pos + count, std::move(source));
   renumber();
 }
 
@@ -515,12 +611,18 @@ void Array::merge(const Array& other) {
     source = &copy;
   }
   for (int i = 0; i < source->size(); ++i) {
-    const Text& key = source->keys_[static_cast<std::size_t>(i)];
     const Dyn& value = source->values_[static_cast<std::size_t>(i)];
-    if (key.is_number()) {
-      append(Decimal(next_key_++).text(), value);
+    if (source->numeric_key(i)) {
+      append_number(next_key_, Dyn(value));
+      next_key_ = after(next_key_);
     } else {
-      set(key, value);
+      const Probe key = source->probe_at(i);
+      const int p = locate(key);
+      if (p >= 0) {
+        values_[static_cast<std::size_t>(p)] = value;
+      } else {
+        append_probe(key, Dyn(value));
+      }
     }
   }
   renumber();
@@ -540,7 +642,7 @@ public:
       const std::uint32_t t = d.type();
       if (t == tag::integer || t == tag::number || t == tag::int64 ||
           (t == tag::text && d.text()->is_number())) {
-        const double x = t == tag::text ? d.text()->to_real() : d.to_number();
+        const double x = d.to_number();
         if (x == x) numbers_.insert(x == 0 ? 0.0 : x);
       } else if (t == tag::text) {
         texts_.insert(d.text()->str());
@@ -577,11 +679,10 @@ Array Array::difference(const Array& other) const {
     const Dyn& value = values_[static_cast<std::size_t>(i)];
     const bool found = hashed ? set.matches(value) : other.any_equal_to(value);
     if (found) continue;
-    const Text& key = keys_[static_cast<std::size_t>(i)];
-    if (key.is_number()) {
+    if (numeric_key(i)) {
       result.push(value);
     } else {
-      result.set(key, value);
+      result.set(key_text(i), value);
     }
   }
   return result;
@@ -640,12 +741,13 @@ const Dyn& Array::value() const {
 
 Text Array::key() const {
   if (cursor_ < 0 || cursor_ >= size()) return Text();
-  return keys_[static_cast<std::size_t>(cursor_)];
+  return key_text(cursor_);
 }
 
 int Array::index() const {
   if (cursor_ < 0 || cursor_ >= size()) return -1;
-  return keys_[static_cast<std::size_t>(cursor_)].to_int();
+  const Key k = keys_[static_cast<std::size_t>(cursor_)];
+  return k >= 0 ? k : text_keys_[static_cast<std::size_t>(-k - 1)].to_int();
 }
 
 // ---- whole-array operations ----
@@ -666,6 +768,7 @@ Array Array::reverse(bool keys_travel) const {
       result.values_[static_cast<std::size_t>(i)].swap(result.values_[static_cast<std::size_t>(n - 1 - i)]);
     }
   }
+  if (keys_travel) result.compact_text_keys();
   return result;
 }
 
@@ -675,25 +778,40 @@ void Array::swap_elements(int i, int j) {
 }
 
 void Array::sort() {
-  auto at_position = [this](int i) -> const Dyn& { return values_[static_cast<std::size_t>(i)]; };
+  // Sorted side by side in one contiguous run, then put back.
+  std::vector<Dyn> values(std::make_move_iterator(values_.begin()), std::make_move_iterator(values_.end()));
+  auto at_position = [&values](int i) -> const Dyn& { return values[static_cast<std::size_t>(i)]; };
   quicksort(
       size(), [&](int i) { return Dyn(at_position(i)); },
       [&](int i, const Dyn& pivot) { return at_position(i) < pivot; },
       [&](int i, const Dyn& pivot) { return at_position(i) > pivot; },
       [&](int i, int j) { return at_position(i) < at_position(j); },
-      [this](int i, int j) { swap_elements(i, j); });
+      [&](int i, int j) {
+        std::swap(keys_[static_cast<std::size_t>(i)], keys_[static_cast<std::size_t>(j)]);
+        values[static_cast<std::size_t>(i)].swap(values[static_cast<std::size_t>(j)]);
+      });
+  std::move(values.begin(), values.end(), values_.begin());
+  compact_text_keys();
   forget_index();
   renumber();
 }
 
 void Array::sort_keys() {
-  auto key_of = [this](int i) -> const Text& { return keys_[static_cast<std::size_t>(i)]; };
+  // The key texts travel beside their elements while the sort compares them.
+  std::vector<Text> texts;
+  texts.reserve(keys_.size());
+  for (int i = 0; i < size(); ++i) texts.push_back(key_text(i));
+  auto key_of = [&texts](int i) -> const Text& { return texts[static_cast<std::size_t>(i)]; };
   quicksort(
       size(), [&](int i) { return key_of(i); },
       [&](int i, const Text& pivot) { return key_of(i) < pivot; },
       [&](int i, const Text& pivot) { return key_of(i) > pivot; },
       [&](int i, int j) { return key_of(i) < key_of(j); },
-      [this](int i, int j) { swap_elements(i, j); });
+      [&](int i, int j) {
+        swap_elements(i, j);
+        std::swap(texts[static_cast<std::size_t>(i)], texts[static_cast<std::size_t>(j)]);
+      });
+  compact_text_keys();
   forget_index();
 }
 
@@ -754,7 +872,8 @@ Text Array::to_text() const {
     }
     const int i = f.next++;
     if (i > 0) out += ", ";
-    out += f.array->keys_[static_cast<std::size_t>(i)].view();
+    const Probe key = f.array->probe_at(i);
+    out += key.number >= 0 ? Decimal(key.number).view() : key.text;
     out += ':';
     const Dyn& value = f.array->values_[static_cast<std::size_t>(i)];
     if (const Array* inner = value.array()) {
@@ -787,7 +906,7 @@ void Array::dump(int depth) const {
     const int d = f.depth;
     write_indent(d);
     std::fputs(dump_key_indent, stdout);
-    write_out(f.array->keys_[static_cast<std::size_t>(i)].view());
+    write_out(f.array->key_text(i).view());
     std::fputs(" : ", stdout);
     const Dyn& value = f.array->values_[static_cast<std::size_t>(i)];
     if (const Array* inner = value.array()) {
@@ -827,7 +946,8 @@ bool Array::save(const Text& path) const {
 bool operator==(const Array& a, const Array& b) {
   if (a.size() != b.size()) return false;
   for (int i = 0; i < a.size(); ++i) {
-    if (a.keys_[static_cast<std::size_t>(i)].view() != b.keys_[static_cast<std::size_t>(i)].view()) return false;
+    const Array::Probe x = a.probe_at(i), y = b.probe_at(i);
+    if (x.number != y.number || x.text != y.text) return false;
     if (!(a.values_[static_cast<std::size_t>(i)] == b.values_[static_cast<std::size_t>(i)])) return false;
   }
   return true;
@@ -847,6 +967,7 @@ Array range(int a, int b) {
 
 Array split(const Text& text, const Text& separator) {
   Array result;
+  const std::string_view bytes = text.view();
   const int n = text.length();
   int pos = 0;
   // An empty separator would match everywhere without moving on.
@@ -854,12 +975,12 @@ Array split(const Text& text, const Text& separator) {
     while (true) {
       const int found = text.find(separator, pos);
       if (found < 0) break;
-      result.push(Dyn(Text(text.view().substr(static_cast<std::size_t>(pos), static_cast<std::size_t>(found - pos)))));
+      result.push(Dyn(Text(bytes.substr(static_cast<std::size_t>(pos), static_cast<std::size_t>(found - pos)))));
       pos = found + separator.length();
       if (pos >= n) break;
     }
   }
-  if (pos < n) result.push(Dyn(Text(text.view().substr(static_cast<std::size_t>(pos)))));
+  if (pos < n) result.push(Dyn(Text(bytes.substr(static_cast<std::size_t>(pos)))));
   return result;
 }
 

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <string_view>
 #include <vector>
@@ -114,19 +115,37 @@ public:
   friend bool operator>(const Array& a, const Array& b);
 
 private:
-  // Open-addressed table of element positions, each beside the high bits of
-  // its key's hash; it holds the first position of each key. Appends are
-  // indexed when the next lookup needs them; reorders rebuild it then.
+  // An element's key as stored: 0 and above is an integer key, whose text is
+  // its decimal; below 0 it is text_keys_[-key - 1]. A text that is the
+  // plain decimal of a non-negative int is always stored as that integer, so
+  // every key has one form and a pushed list carries no key texts.
+  using Key = std::int32_t;
+  // A key looked for: an integer key, or a text when `number` is below 0.
+  struct Probe {
+    Key number;
+    std::string_view text;
+  };
+  // Open-addressed table of element positions, each beside its key's hash;
+  // it holds the first position of each key. Appends are indexed when the
+  // next lookup needs them; reorders rebuild it then.
   struct KeyIndex {
     std::vector<std::uint64_t> slots;             // 0 empty, else hash << 32 | (position + 1)
     int covered = 0;                              // positions 0..covered-1 are in the table
     int used = 0;                                 // occupied slots
   };
 
-  void append(Text key, Dyn value);
-  int locate(std::string_view key) const;
+  static Probe probe_of(std::string_view key);
+  Probe probe_at(int position) const;
+  Text key_text(int position) const;
+  bool numeric_key(int position) const;
+  void append_number(Key key, Dyn&& value);
+  void append_text(Text key, Dyn&& value);        // the key is not a plain decimal
+  void append_probe(const Probe& key, Dyn&& value);
+  void splice_elements(int first, int last, Array&& middle);
+  void compact_text_keys();
+  int locate(const Probe& key) const;
   void catch_up() const;
-  void place(int position, std::uint32_t hash) const;
+  void place(int position) const;
   void rehash(std::size_t capacity) const;
   void unindex_last();
   void forget_index();
@@ -134,8 +153,9 @@ private:
   void swap_elements(int i, int j);
   bool any_equal_to(const Dyn& value) const;      // value == some element, by a scan
 
-  std::vector<Text> keys_;
-  std::vector<Dyn> values_;
+  std::vector<Key> keys_;
+  std::vector<Text> text_keys_;                   // in element order
+  std::deque<Dyn> values_;                        // grows without moving its values
   int next_key_ = 0;
   int cursor_ = 0;
   mutable KeyIndex index_;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <new>
 #include <ostream>
 #include <string>
 
@@ -126,21 +127,29 @@ int array_order(const Array& a, const Array& b) {
 
 // ---- construction and copying ----
 
-Dyn::Dyn() noexcept : type_(tag::boolean), payload_(std::in_place_type<bool>, false) {}
-Dyn::Dyn(bool b) noexcept : type_(tag::boolean), payload_(std::in_place_type<bool>, b) {}
-Dyn::Dyn(const char* s) : type_(tag::text), payload_(std::in_place_type<Text>, s) {}
-Dyn::Dyn(const Text& t) : type_(tag::text), payload_(std::in_place_type<Text>, t) {}
-Dyn::Dyn(Text&& t) noexcept : type_(tag::text), payload_(std::in_place_type<Text>, std::move(t)) {}
-Dyn::Dyn(const Array& a)
-    : type_(tag::array), payload_(std::in_place_type<std::unique_ptr<Array>>, std::make_unique<Array>(a)) {}
-Dyn::Dyn(Array&& a)
-    : type_(tag::array),
-      payload_(std::in_place_type<std::unique_ptr<Array>>, std::make_unique<Array>(std::move(a))) {}
-Dyn::Dyn(const Pair& p)
-    : type_(tag::pair), payload_(std::in_place_type<std::unique_ptr<Pair>>, std::make_unique<Pair>(p)) {}
-Dyn::Dyn(const TypedArray& t)
-    : type_(t.dyn_tag()),
-      payload_(std::in_place_type<std::shared_ptr<TypedArray>>, std::shared_ptr<TypedArray>(t.clone())) {}
+Dyn::Dyn(bool b) noexcept : type_(tag::boolean), held_(Held::boolean) { payload_.boolean = b; }
+
+Dyn::Dyn(const char* s) : Dyn(Text(s)) {}
+
+Dyn::Dyn(const Text& t) : type_(tag::text), held_(Held::text) { new (&payload_.text) Text(t); }
+
+Dyn::Dyn(Text&& t) noexcept : type_(tag::text), held_(Held::text) {
+  new (&payload_.text) Text(std::move(t));
+}
+
+Dyn::Dyn(const Array& a) : Dyn(Array(a)) {}
+
+Dyn::Dyn(Array&& a) : type_(tag::array), held_(Held::array) {
+  new (&payload_.array) std::unique_ptr<Array>(std::make_unique<Array>(std::move(a)));
+}
+
+Dyn::Dyn(const Pair& p) : type_(tag::pair), held_(Held::pair) {
+  new (&payload_.pair) std::unique_ptr<Pair>(std::make_unique<Pair>(p));
+}
+
+Dyn::Dyn(const TypedArray& t) : type_(t.dyn_tag()), held_(Held::typed) {
+  new (&payload_.typed) std::shared_ptr<TypedArray>(t.clone());
+}
 
 Dyn Dyn::of_integer(double n) {
   Dyn d(n);
@@ -151,119 +160,148 @@ Dyn Dyn::of_integer(double n) {
 Dyn Dyn::of_int64(std::int64_t n) {
   Dyn d;
   d.type_ = tag::int64;
-  d.payload_.emplace<std::int64_t>(n);
+  d.held_ = Held::int64;
+  d.payload_.int64 = n;
   return d;
 }
 
 Dyn Dyn::of_object(void* pointer, std::uint32_t object_tag) {
   Dyn d;
   d.type_ = (object_tag == tag::reference || object_tag == tag::reference_alt) ? object_tag : tag::object;
-  d.payload_.emplace<void*>(pointer);
+  d.held_ = Held::pointer;
+  d.payload_.pointer = pointer;
   return d;
 }
 
 Dyn Dyn::of_pair(const Text& key, const Dyn& value) { return Dyn(Pair{key, value}); }
 
-Dyn::Dyn(const Dyn& other) : type_(other.type_), payload_(std::in_place_type<bool>, false) {
-  if (auto a = std::get_if<std::unique_ptr<Array>>(&other.payload_)) {
-    payload_.emplace<std::unique_ptr<Array>>(*a ? std::make_unique<Array>(**a) : std::make_unique<Array>());
-  } else if (auto p = std::get_if<std::unique_ptr<Pair>>(&other.payload_)) {
-    payload_.emplace<std::unique_ptr<Pair>>(*p ? std::make_unique<Pair>(**p) : std::make_unique<Pair>());
-  } else if (auto t = std::get_if<std::shared_ptr<TypedArray>>(&other.payload_)) {
-    // A copy of a typed array is an alias of it.
-    payload_.emplace<std::shared_ptr<TypedArray>>(*t);
-    type_ = tag::object;
-  } else if (auto s = std::get_if<Text>(&other.payload_)) {
-    payload_.emplace<Text>(*s);
-  } else if (auto n = std::get_if<double>(&other.payload_)) {
-    payload_.emplace<double>(*n);
-  } else if (auto i = std::get_if<std::int64_t>(&other.payload_)) {
-    payload_.emplace<std::int64_t>(*i);
-  } else if (auto b = std::get_if<bool>(&other.payload_)) {
-    payload_.emplace<bool>(*b);
-  } else if (auto v = std::get_if<void*>(&other.payload_)) {
-    payload_.emplace<void*>(*v);
+Dyn::Dyn(const Dyn& other) : type_(other.type_), held_(other.held_) {
+  switch (held_) {
+    case Held::number: payload_.number = other.payload_.number; break;
+    case Held::int64: payload_.int64 = other.payload_.int64; break;
+    case Held::boolean: payload_.boolean = other.payload_.boolean; break;
+    case Held::pointer: payload_.pointer = other.payload_.pointer; break;
+    case Held::text: new (&payload_.text) Text(other.payload_.text); break;
+    case Held::array:
+      new (&payload_.array) std::unique_ptr<Array>(std::make_unique<Array>(*other.payload_.array));
+      break;
+    case Held::pair:
+      new (&payload_.pair) std::unique_ptr<Pair>(std::make_unique<Pair>(*other.payload_.pair));
+      break;
+    case Held::typed:
+      // A copy of a typed array is an alias of it.
+      new (&payload_.typed) std::shared_ptr<TypedArray>(other.payload_.typed);
+      type_ = tag::object;
+      break;
   }
 }
 
-Dyn::Dyn(Dyn&& other) noexcept : type_(other.type_), payload_(std::move(other.payload_)) {
-  other.type_ = tag::boolean;
-  other.payload_.emplace<bool>(false);
-}
+Dyn::Dyn(Dyn&& other) noexcept : type_(tag::boolean), held_(Held::boolean) { take(other); }
 
 Dyn& Dyn::operator=(const Dyn& other) {
   Dyn copy(other);
-  swap(copy);
+  release();
+  take(copy);
   return *this;
 }
 
 Dyn& Dyn::operator=(Dyn&& other) noexcept {
+  if (this == &other) return *this;
   // Take the source out first: it may live inside this Dyn's own payload.
   Dyn taken(std::move(other));
-  swap(taken);
+  release();
+  take(taken);
   return *this;
 }
 
-Dyn::~Dyn() = default;
+Dyn::~Dyn() { release(); }
+
+void Dyn::release() noexcept {
+  switch (held_) {
+    case Held::text: payload_.text.~Text(); break;
+    case Held::array: payload_.array.~unique_ptr(); break;
+    case Held::pair: payload_.pair.~unique_ptr(); break;
+    case Held::typed: payload_.typed.~shared_ptr(); break;
+    default: break;
+  }
+  type_ = tag::boolean;
+  held_ = Held::boolean;
+  payload_.boolean = false;
+}
+
+void Dyn::take(Dyn& other) noexcept {
+  type_ = other.type_;
+  held_ = other.held_;
+  switch (held_) {
+    case Held::number: payload_.number = other.payload_.number; break;
+    case Held::int64: payload_.int64 = other.payload_.int64; break;
+    case Held::boolean: payload_.boolean = other.payload_.boolean; break;
+    case Held::pointer: payload_.pointer = other.payload_.pointer; break;
+    case Held::text:
+      new (&payload_.text) Text(std::move(other.payload_.text));
+      other.payload_.text.~Text();
+      break;
+    // The emptied owners need no destructor: they no longer own anything.
+    case Held::array: new (&payload_.array) std::unique_ptr<Array>(other.payload_.array.release()); break;
+    case Held::pair: new (&payload_.pair) std::unique_ptr<Pair>(other.payload_.pair.release()); break;
+    case Held::typed:
+      new (&payload_.typed) std::shared_ptr<TypedArray>(std::move(other.payload_.typed));
+      break;
+  }
+  other.type_ = tag::boolean;
+  other.held_ = Held::boolean;
+  other.payload_.boolean = false;
+}
 
 void Dyn::swap(Dyn& other) noexcept {
-  std::swap(type_, other.type_);
-  payload_.swap(other.payload_);
+  Dyn held(std::move(other));
+  other.take(*this);
+  take(held);
+}
+
+void Dyn::set_number(double n) noexcept {
+  const std::uint32_t kept = type_;
+  release();
+  type_ = kept;
+  held_ = Held::number;
+  payload_.number = n;
 }
 
 // ---- payload access ----
 
-const Text* Dyn::text() const { return type_ == tag::text ? std::get_if<Text>(&payload_) : nullptr; }
-Text* Dyn::text() { return type_ == tag::text ? std::get_if<Text>(&payload_) : nullptr; }
-
-const Array* Dyn::array() const {
-  auto a = std::get_if<std::unique_ptr<Array>>(&payload_);
-  return a ? a->get() : nullptr;
-}
-Array* Dyn::array() {
-  auto a = std::get_if<std::unique_ptr<Array>>(&payload_);
-  return a ? a->get() : nullptr;
-}
-
-const Pair* Dyn::pair() const {
-  auto p = std::get_if<std::unique_ptr<Pair>>(&payload_);
-  return p ? p->get() : nullptr;
-}
-Pair* Dyn::pair() {
-  auto p = std::get_if<std::unique_ptr<Pair>>(&payload_);
-  return p ? p->get() : nullptr;
-}
-
-TypedArray* Dyn::typed_array() const {
-  auto t = std::get_if<std::shared_ptr<TypedArray>>(&payload_);
-  return t ? t->get() : nullptr;
-}
+const Text* Dyn::text() const { return held_ == Held::text ? &payload_.text : nullptr; }
+Text* Dyn::text() { return held_ == Held::text ? &payload_.text : nullptr; }
+const Array* Dyn::array() const { return held_ == Held::array ? payload_.array.get() : nullptr; }
+Array* Dyn::array() { return held_ == Held::array ? payload_.array.get() : nullptr; }
+const Pair* Dyn::pair() const { return held_ == Held::pair ? payload_.pair.get() : nullptr; }
+Pair* Dyn::pair() { return held_ == Held::pair ? payload_.pair.get() : nullptr; }
+TypedArray* Dyn::typed_array() const { return held_ == Held::typed ? payload_.typed.get() : nullptr; }
 
 void* Dyn::pointer() const {
   if (!is_reference_tag(type_)) return nullptr;
-  if (auto v = std::get_if<void*>(&payload_)) return *v;
+  if (held_ == Held::pointer) return payload_.pointer;
   return typed_array();
 }
 
 bool Dyn::holds_number() const { return is_numeric_tag(type_); }
 
 double Dyn::number_value() const {
-  if (auto n = std::get_if<double>(&payload_)) return *n;
-  if (auto i = std::get_if<std::int64_t>(&payload_)) return static_cast<double>(*i);
+  if (held_ == Held::number) return payload_.number;
+  if (held_ == Held::int64) return static_cast<double>(payload_.int64);
   return 0;
 }
 
 void Dyn::make_number_from_boolean() {
   if (type_ != tag::boolean) return;
-  const bool b = std::get<bool>(payload_);
+  const bool b = payload_.boolean;
   type_ = tag::number;
-  payload_.emplace<double>(b ? 1.0 : 0.0);
+  set_number(b ? 1.0 : 0.0);
 }
 
 // ---- conversions ----
 
 bool Dyn::to_bool() const {
-  if (type_ == tag::boolean) return std::get<bool>(payload_);
+  if (type_ == tag::boolean) return payload_.boolean;
   if (holds_number()) return number_value() != 0;
   if (type_ == tag::text) return text()->compare_nocase("true") == 0;
   return false;
@@ -277,7 +315,7 @@ double Dyn::to_number() const {
 
 int Dyn::to_int() const {
   if (type_ == tag::int64) {
-    const std::int64_t i = std::get<std::int64_t>(payload_);
+    const std::int64_t i = payload_.int64;
     return i > INT32_MAX ? INT32_MAX : (i < INT32_MIN ? INT32_MIN : static_cast<int>(i));
   }
   if (holds_number()) return truncate_int(number_value());
@@ -286,19 +324,19 @@ int Dyn::to_int() const {
 }
 
 std::int64_t Dyn::to_int64() const {
-  if (type_ == tag::int64) return std::get<std::int64_t>(payload_);
+  if (type_ == tag::int64) return payload_.int64;
   if (holds_number()) return truncate_int64(number_value());
   if (type_ == tag::text) return truncate_int64(text()->to_real());
-  if (type_ == tag::boolean) return std::get<bool>(payload_) ? 1 : 0;
+  if (type_ == tag::boolean) return payload_.boolean ? 1 : 0;
   return 0;
 }
 
 Text Dyn::to_chars() const {
   switch (type_) {
     case tag::integer:
-    case tag::number: return Text(std::get<double>(payload_));
-    case tag::int64: return Text(std::to_string(std::get<std::int64_t>(payload_)));
-    case tag::boolean: return Text(std::get<bool>(payload_) ? "true" : "false");
+    case tag::number: return Text(payload_.number);
+    case tag::int64: return Text(std::to_string(payload_.int64));
+    case tag::boolean: return Text(payload_.boolean ? "true" : "false");
     case tag::text: return *text();
     case tag::array: return array()->to_text();
     case tag::pair: return pair()->value.to_chars();
@@ -308,7 +346,7 @@ Text Dyn::to_chars() const {
 }
 
 Text Dyn::to_text() const {
-  if (type_ == tag::boolean && !std::get<bool>(payload_)) return Text();
+  if (type_ == tag::boolean && !payload_.boolean) return Text();
   return to_chars();
 }
 
@@ -344,9 +382,9 @@ bool Dyn::is_number() const {
 bool Dyn::is_nil() const {
   switch (type_) {
     case tag::integer:
-    case tag::number: return std::get<double>(payload_) == -1;
-    case tag::int64: return std::get<std::int64_t>(payload_) == 0;
-    case tag::boolean: return !std::get<bool>(payload_);
+    case tag::number: return payload_.number == -1;
+    case tag::int64: return payload_.int64 == 0;
+    case tag::boolean: return !payload_.boolean;
     case tag::text: return text()->is_empty();
     case tag::array: return array()->size() == 0;
     case tag::pair: return pair() == nullptr;
@@ -401,7 +439,7 @@ Dyn Dyn::operator+(const Dyn& right) {
     case tag::number:
     case tag::int64: return with_number('+', right.number_value());
     case tag::boolean:
-      if (!std::get<bool>(right.payload_)) return *this;
+      if (!right.payload_.boolean) return *this;
       return with_number('+', 1);
     case tag::text: return with_number('+', right.text()->to_real());
     case tag::array:
@@ -428,7 +466,7 @@ Dyn Dyn::operator-(const Dyn& right) {
     case tag::number:
     case tag::int64: return with_number('-', right.number_value());
     case tag::boolean:
-      if (!std::get<bool>(right.payload_)) return *this;
+      if (!right.payload_.boolean) return *this;
       return with_number('-', 1);
     case tag::text: return with_number('-', right.text()->to_real());
     case tag::array:
@@ -493,11 +531,11 @@ Dyn& Dyn::assign_number(char code, double right) {
   if (holds_number()) {
     const double result = apply(code, number_value(), right);
     if (type_ == tag::int64) type_ = tag::number;
-    payload_.emplace<double>(result);
+    set_number(result);
   } else if (type_ == tag::text && text()->is_number()) {
     const double result = apply(code, text()->to_real(), right);
     type_ = tag::number;
-    payload_.emplace<double>(result);
+    set_number(result);
   } else {
     report_mismatch(code, type_);
   }
@@ -605,8 +643,8 @@ Dyn& Dyn::operator<<=(int count) {
     report_mismatch('<', type_);
     return *this;
   }
-  const auto bits = static_cast<std::uint32_t>(truncate_int(std::get<double>(payload_)));
-  payload_.emplace<double>(static_cast<std::int32_t>(bits << shift_count(count)));
+  const auto bits = static_cast<std::uint32_t>(truncate_int(payload_.number));
+  set_number(static_cast<std::int32_t>(bits << shift_count(count)));
   return *this;
 }
 
@@ -615,24 +653,28 @@ Dyn& Dyn::operator>>=(int count) {
     report_mismatch('>', type_);
     return *this;
   }
-  const std::int32_t v = truncate_int(std::get<double>(payload_));
-  payload_.emplace<double>(v >> shift_count(count));
+  const std::int32_t v = truncate_int(payload_.number);
+  set_number(v >> shift_count(count));
   return *this;
 }
 
 // ---- comparison ----
 
 bool operator==(const Dyn& a, const Dyn& b) {
+  // Two plain numbers, the common case of sorting and searching.
+  if (a.held_ == Dyn::Held::number && b.held_ == Dyn::Held::number) return a.payload_.number == b.payload_.number;
   if (b.type() == tag::array) return a.array() != nullptr && *a.array() == *b.array();
   return relate(a, b).equal;
 }
 
 bool operator<(const Dyn& a, const Dyn& b) {
+  if (a.held_ == Dyn::Held::number && b.held_ == Dyn::Held::number) return a.payload_.number < b.payload_.number;
   if (b.type() == tag::array) return a.array() != nullptr && array_order(*a.array(), *b.array()) < 0;
   return relate(a, b).order < 0;
 }
 
 bool operator>(const Dyn& a, const Dyn& b) {
+  if (a.held_ == Dyn::Held::number && b.held_ == Dyn::Held::number) return a.payload_.number > b.payload_.number;
   if (b.type() == tag::array) return a.array() != nullptr && array_order(*a.array(), *b.array()) > 0;
   return relate(a, b).order > 0;
 }

@@ -17,7 +17,6 @@
 #include <iosfwd>
 #include <memory>
 #include <type_traits>
-#include <variant>
 
 #include "runtime/text.h"
 
@@ -49,7 +48,7 @@ inline constexpr std::uint32_t typed_numbers = 61;  // number, natural and real 
 class Dyn {
 public:
   // Construction.
-  Dyn() noexcept;                                 // nil: the boolean false
+  constexpr Dyn() noexcept : type_(tag::boolean), held_(Held::boolean) {}  // nil: false
   Dyn(bool b) noexcept;                           // tag 6
   template <typename T,
             std::enable_if_t<std::is_arithmetic_v<T> && !std::is_same_v<T, bool>, int> = 0>
@@ -88,7 +87,7 @@ public:
   TypedArray* typed_array() const;                // tags 60, 61 and a tag 50 alias
   void* pointer() const;                          // tags 40, 41 and 50
 
-  // Conversions; none reports anything.
+  // Conversions; only size and to_typed_array report anything.
   bool to_bool() const;                           // false for kinds without a truth
   double to_number() const;                       // 0 for kinds without a value
   int to_int() const;                             // truncated; 0 for kinds without a value
@@ -101,7 +100,7 @@ public:
   template <Kind K> TypedArrayOf<K> to_typed_array() const;
   int size() const;                               // 0 and a report for kinds without a size
   bool is_number() const;                         // a number or a number-like text
-  bool is_nil() const;                            // -1, int64 0, false, "", empty array, null...
+  bool is_nil() const;  // -1, int64 0, false, "", an empty array, a null pointer, typed arrays
   void print() const;                             // dump for arrays, else to_chars and "\n"
 
   // Text operations on a text Dyn; the empty text for any other kind.
@@ -195,9 +194,23 @@ public:
   void rewind();
 
 private:
-  // Scalars, owned payloads, unowned pointers and the shared typed array.
-  using Payload = std::variant<double, std::int64_t, bool, void*, Text, std::unique_ptr<Array>,
-                               std::unique_ptr<Pair>, std::shared_ptr<TypedArray>>;
+  // What the payload holds: the tag alone does not tell for tag 50, which is
+  // an unowned pointer or a shared typed array.
+  enum class Held : std::uint8_t { number, int64, boolean, pointer, text, array, pair, typed };
+  // One member at a time, as `held_` says. A union rather than a variant
+  // keeps a Dyn at 40 bytes, which Arrays of a million values feel.
+  union Payload {
+    constexpr Payload() noexcept : boolean(false) {}
+    ~Payload() {}
+    double number;
+    std::int64_t int64;
+    bool boolean;
+    void* pointer;
+    Text text;
+    std::unique_ptr<Array> array;
+    std::unique_ptr<Pair> pair;
+    std::shared_ptr<TypedArray> typed;
+  };
 
   template <typename T> static double as_double(T n) {
     if constexpr (std::is_integral_v<T> && std::is_unsigned_v<T> && sizeof(T) == 8) {
@@ -212,13 +225,19 @@ private:
   bool holds_number() const;
   double number_value() const;
   void make_number_from_boolean();
+  void release() noexcept;                        // destroys the payload, leaving nil
+  void take(Dyn& other) noexcept;                 // moves other's payload in; this one released
+  void set_number(double n) noexcept;             // the payload becomes n, the tag unchanged
 
-  std::uint32_t type_;
   Payload payload_;
+  std::uint32_t type_;
+  Held held_;
 };
 
 template <typename T, std::enable_if_t<std::is_arithmetic_v<T> && !std::is_same_v<T, bool>, int>>
-Dyn::Dyn(T n) noexcept : type_(tag::number), payload_(std::in_place_type<double>, as_double(n)) {}
+Dyn::Dyn(T n) noexcept : type_(tag::number), held_(Held::number) {
+  payload_.number = as_double(n);
+}
 
 // A key-value item; pushing it onto an Array stores the value under the key.
 struct Pair {

@@ -1,20 +1,82 @@
 #include "runtime/files.h"
 
+#include "runtime/array.h"
+#include "runtime/dyn.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 namespace kit {
 
+FileRecord file_record;
+
+// ---- Console and fatal exit ------------------------------------------------
+
+void print_line(const char* s) { std::printf("%s\n", s != nullptr ? s : ""); }
+
+void die(const char* msg) {
+  print_line(msg);
+  std::exit(1);
+}
+
+void quit() { std::exit(0); }
+
+void report_cannot_open(const char* path) { std::fprintf(stderr, "Cannot open %s\n", path); }
+
+const char* plural_s(int n) { return n < 2 ? "" : "s"; }
+
 namespace {
 
-// The documented size of read_line's buffer: at most 2047 bytes per read.
-constexpr int line_buffer_size = 2048;
+// The prompt must be on the screen before the program waits for the answer.
+void show_prompt(const char* prompt) {
+  if (prompt != nullptr) std::fputs(prompt, stdout);
+  std::fflush(stdout);
+}
 
 }  // namespace
+
+Text input_line(const char* prompt) {
+  show_prompt(prompt);
+  std::string line;
+  int c = 0;
+  while (line.size() < input_line_size - 1 && (c = std::getchar()) != EOF && c != '\n') {
+    line += static_cast<char>(c);
+  }
+  // A line cut at the limit still gives up its line feed when that comes next.
+  if (line.size() == input_line_size - 1) {
+    c = std::getchar();
+    if (c != '\n' && c != EOF) std::ungetc(c, stdin);
+  }
+  return Text(std::move(line));
+}
+
+Text input_text(const char* prompt) {
+  show_prompt(prompt);
+  char buffer[input_text_size];
+  if (std::fgets(buffer, sizeof buffer, stdin) == nullptr) return Text();
+  return Text(buffer);
+}
+
+double input_number(const char* prompt) { return std::atof(input_text(prompt).c_str()); }
+
+// ---- Files -----------------------------------------------------------------
+
+File open_file(const char* path, const char* mode) {
+  File f(std::fopen(path, mode));
+  status = Dyn(f != nullptr);
+  return f;
+}
+
+bool close_file(File& f) {
+  if (!f) return false;
+  const bool had_error = std::ferror(f.get()) != 0;
+  return std::fclose(f.release()) == 0 && !had_error;
+}
 
 Text read_line(std::FILE* in) {
   char buffer[line_buffer_size];
@@ -53,6 +115,13 @@ bool skip_byte_order_mark(std::FILE* in) {
   return false;
 }
 
+Text read_block(std::FILE* in, int n) {
+  if (n <= 0) return Text();
+  std::string block(static_cast<std::size_t>(n), '\0');
+  block.resize(std::fread(block.data(), 1, block.size(), in));
+  return Text(std::move(block));
+}
+
 bool write_text(std::FILE* out, const Text& t) {
   const std::string_view bytes = t.view();
   return std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
@@ -63,7 +132,34 @@ bool write_chars(std::FILE* out, const char* s) {
   return std::fwrite(s, 1, n, out) == n;
 }
 
-void report_cannot_open(const char* path) { std::fprintf(stderr, "Cannot open %s\n", path); }
+bool seek(std::FILE* f, std::int64_t offset) {
+  return ::fseeko(f, static_cast<off_t>(offset), SEEK_SET) == 0;
+}
+
+Array load_lines(const char* path) {
+  Array lines;
+  const File in(std::fopen(path, "r"));
+  if (!in) return lines;
+  std::string buffer(load_lines_buffer_size, '\0');
+  while (std::fgets(buffer.data(), load_lines_buffer_size, in.get()) != nullptr) {
+    lines.push(Dyn(buffer.c_str()));
+  }
+  return lines;
+}
+
+bool store_lines(const Array& lines, const char* path) {
+  File out(std::fopen(path, "w"));
+  if (!out) return false;
+  bool written = true;
+  // The first element is written whatever it holds; a nil one after it ends
+  // the lines, as the walk of the programs does.
+  for (int i = 0; i < lines.size() && written; ++i) {
+    const Dyn line = lines.at(i);
+    if (i > 0 && line.is_nil()) break;
+    written = write_text(out.get(), line.to_chars());
+  }
+  return close_file(out) && written;
+}
 
 bool file_exists(const char* path) { return ::access(path, F_OK) == 0; }
 
@@ -72,6 +168,125 @@ bool same_file(const Text& a, const Text& b) {
   if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
+
+bool file_info(const char* path) {
+  const File f(std::fopen(path, "r"));
+  struct stat info {};
+  if (!f || ::fstat(::fileno(f.get()), &info) != 0) {
+    report_cannot_open(path);
+    return false;
+  }
+  file_record.size = static_cast<std::int64_t>(info.st_size);
+  file_record.time = static_cast<std::int64_t>(info.st_mtime);
+  return true;
+}
+
+double file_size(const char* path) {
+  return file_info(path) ? static_cast<double>(file_record.size) : 0.0;
+}
+
+std::int64_t file_time(const char* path) { return file_info(path) ? file_record.time : 0; }
+
+bool is_dir(const char* path) { return Directory(path).is_open(); }
+
+Text file_type(const char* path) {
+  if (is_dir(path)) return Text("dir");
+  if (path != nullptr && File(std::fopen(path, "r"))) return Text("file");
+  return Text("unknow");
+}
+
+bool exists(const char* path) {
+  return is_dir(path) || (path != nullptr && File(std::fopen(path, "r")) != nullptr);
+}
+
+bool remove_file(const char* path) { return ::unlink(path) == 0; }
+
+bool rename_file(const char* from, const char* to) { return std::rename(from, to) == 0; }
+
+Text iso_time(std::int64_t seconds) {
+  const std::time_t t = static_cast<std::time_t>(seconds);
+  std::tm local {};
+  if (::localtime_r(&t, &local) == nullptr) return Text();
+  const long year = 1900L + local.tm_year;
+  if (year < 0 || year > 9999) return Text();
+  const long offset = local.tm_gmtoff;
+  const long magnitude = offset < 0 ? -offset : offset;
+  // Valid fields take 25 bytes; the room beyond is for what the compiler
+  // cannot rule out.
+  char buffer[96];
+  std::snprintf(buffer, sizeof buffer, "%04ld-%02d-%02dT%02d:%02d:%02d%c%02ld:%02ld", year,
+                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                offset < 0 ? '-' : '+', magnitude / 3600, magnitude % 3600 / 60);
+  return Text(buffer);
+}
+
+// ---- Directories -----------------------------------------------------------
+
+Directory::Directory(const char* path) {
+  if (path != nullptr && *path != '\0') stream_.reset(::opendir(path));
+}
+
+Text Directory::next_entry() {
+  if (!stream_) return Text();
+  const dirent* entry = ::readdir(stream_.get());
+  return entry != nullptr ? Text(entry->d_name) : Text();
+}
+
+void Directory::rewind() {
+  if (stream_) ::rewinddir(stream_.get());
+}
+
+bool Directory::close() {
+  if (!stream_) return false;
+  return ::closedir(stream_.release()) == 0;
+}
+
+Directory open_dir(const char* path) { return Directory(path); }
+
+namespace {
+
+// The Directory a Dyn points to; null when it holds none. A tag 50 value
+// may also be a shared typed array, which is never taken for a directory.
+Directory* directory_of(const Dyn& stream) {
+  if (stream.type() != tag::object || stream.typed_array() != nullptr) return nullptr;
+  return static_cast<Directory*>(stream.pointer());
+}
+
+}  // namespace
+
+Text read_dir_entry(const Dyn& stream) {
+  Directory* d = directory_of(stream);
+  return d != nullptr ? d->next_entry() : Text();
+}
+
+void rewind_dir(const Dyn& stream) {
+  if (Directory* d = directory_of(stream)) d->rewind();
+}
+
+void close_dir(const Dyn& stream) {
+  Directory* d = directory_of(stream);
+  if (d == nullptr || !d->close()) print_line("Unable to close directory");
+}
+
+Array list_dir(Directory& stream) {
+  Array names;
+  for (Text name = stream.next_entry(); !name.is_empty(); name = stream.next_entry()) {
+    if (name.first_char() != '.') names.push(Dyn(std::move(name)));
+  }
+  return names;
+}
+
+Text current_dir() {
+  char buffer[current_dir_size];
+  if (::getcwd(buffer, sizeof buffer) == nullptr) return Text();
+  return Text(buffer);
+}
+
+bool change_dir(const char* path) { return ::chdir(path) == 0; }
+
+bool make_dir(const char* path) { return ::mkdir(path, 0777) == 0; }
+
+bool remove_dir(const char* path) { return ::rmdir(path) == 0; }
 
 PathParts split_extension(const Text& path) {
   for (int i = path.length() - 1; i >= 0; --i) {

@@ -273,6 +273,17 @@ TEST(ArrayMerge, MergeAndDifference) {
   a.merge(b);
   EXPECT_EQ(a.to_text(), "(0:old, x:now, 1:new)");
 
+  // Merging after a pop closes the gap in the keys; lookups follow.
+  Array gap = list({"p", "q", "r"});
+  gap.pop();
+  Array more;
+  more.push("s");
+  more.set("y", "why");
+  gap.merge(more);
+  EXPECT_EQ(gap.to_text(), "(0:p, 1:q, 2:s, y:why)");
+  EXPECT_EQ(gap.find_key("2"), 2);
+  EXPECT_EQ(gap.find_key("3"), -1);
+
   Array sum = list({1}) + list({2});
   EXPECT_EQ(sum.to_text(), "(0:1, 1:2)");
   EXPECT_EQ((list({1}) + Dyn("v")).to_text(), "(0:1, 1:v)");
@@ -357,6 +368,23 @@ TEST(ArrayWhole, SortValuesAndKeys) {
   keyed.sort_keys();
   EXPECT_EQ(keyed.to_text(), "(a:2, b:1, c:3)");
   EXPECT_EQ(keyed.get("c").to_number(), 3);
+
+  // Reordered text keys stay with their values through later removals.
+  Array dictionary;
+  dictionary.set("a", 3);
+  dictionary.set("b", 1);
+  dictionary.set("c", 2);
+  dictionary.sort();
+  EXPECT_EQ(dictionary.pop().to_number(), 3);
+  dictionary.set("d", 4);
+  EXPECT_EQ(dictionary.to_text(), "(b:1, c:2, d:4)");
+  EXPECT_EQ(dictionary.find_key("c"), 1);
+  EXPECT_EQ(dictionary.find_key("a"), -1);
+  keyed.sort_keys();
+  Array flipped = keyed.reverse(true);
+  flipped.pop();
+  flipped.set("z", 0);
+  EXPECT_EQ(flipped.to_text(), "(c:3, b:1, z:0)");
 
   // Many values, many repeats, and an already sorted run.
   std::mt19937 random(99);

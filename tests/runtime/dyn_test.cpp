@@ -90,14 +90,6 @@ TEST(DynConversions, NilValues) {
   }
 }
 
-TEST(DynConversions, TextOperationsOnlyForTexts) {
-  EXPECT_EQ(Dyn("  Ab \n").trim(), "Ab");
-  EXPECT_EQ(Dyn("ab").upper(), "AB");
-  EXPECT_EQ(Dyn("ab").capitalize(), "Ab");
-  EXPECT_TRUE(Dyn(12).trim().is_empty());
-  EXPECT_TRUE(Dyn(true).lower().is_empty());
-}
-
 TEST(DynConversions, PrintUsesDumpForArrays) {
   EXPECT_EQ(capture([] { Dyn(3.0).print(); }).out, "3\n");
   EXPECT_EQ(capture([] { Dyn().print(); }).out, "false\n");
