@@ -13,23 +13,6 @@ namespace {
 
 void write_out(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
 
-// The Dom's found flag follows its navigation steps only; these take steps
-// that set it and put the cursor back where it was.
-void clear_found(Dom& dom) {
-  const int at = dom.cursor();
-  dom.root();
-  dom.next();  // never found from the root
-  dom.set_cursor(at);
-}
-
-// Found whenever the Dom holds more than its root (a Dom holding only its
-// root keeps the flag as it was).
-void set_found(Dom& dom) {
-  const int at = dom.cursor();
-  dom.first();
-  dom.set_cursor(at);
-}
-
 // The value of the first attribute named `name` (case ignored); none when
 // the element has none.
 std::optional<std::string_view> attribute_of(const Element& element, std::string_view name) {
@@ -257,7 +240,7 @@ Dom& find_child(Dom& dom, const Text& name) {
       return dom;
     }
   }
-  clear_found(dom);
+  dom.set_found(false);
   write_out(name.view());
   write_out(" element not found\n");
   return dom;
@@ -275,10 +258,10 @@ bool has_attribute_value(Dom& dom, const Text& attribute, const Text& value) {
 }
 
 Dom& find_by_attribute(Dom& dom, const Text& attribute, const Text& value) {
-  set_found(dom);
+  dom.set_found(true);
   while (!has_attribute_value(dom, attribute, value)) {
     if (dom.current_next() == 0) {
-      clear_found(dom);
+      dom.set_found(false);
       break;
     }
     dom.next();
