@@ -44,7 +44,7 @@ struct LoaderState {
   int depth = 0;                           // elements open
   int previous_depth = 0;                  // the depth at the last end event
 };
-const LoaderState& loader_state();
+const LoaderState& loader_state();  // all empty and 0 before any parse
 
 // Parses the file into the Dom with the builder: the document's top element
 // goes below the cursor when it is on the root, else after it. true when the
@@ -56,17 +56,18 @@ bool load_xml(Dom& dom, const Text& path);
 // when the parser cannot be made ("Not enough memory for parser" on standard
 // error), the file cannot be opened ("File not found" on standard output), a
 // read fails ("Read error" on standard error) or the XML is malformed ("Parse
-// error at line n:" and Expat's reason on standard error); false at once when
-// called from a handler.
+// error at line n:" and Expat's reason on standard error); false at once, with
+// nothing printed, for a null handler or when called from a handler.
 bool parse_file(EventHandler handler, const Text& path);
 
 // Binds the Dom for the builder while function(argument) runs and returns
-// what it returns; the binding before the call is restored after it.
+// what it returns (0 for an empty function); the binding before the call is
+// restored after it, so no Dom stays bound past its call.
 int with_dom(Dom& dom, const std::function<int(int)>& function, int argument);
 
-// The Dom the builder fills outside load_xml and with_dom: a Dom of the
-// loader's own, made by the first event the builder receives with none bound
-// and kept for later parses; null until then.
+// The Dom the builder fills: the one load_xml or with_dom binds while they
+// run; otherwise a Dom of the loader's own, made by the first event the
+// builder receives with none bound and kept for later parses; null until then.
 Dom* bound_dom();
 
 // Builds the tree below the bound Dom's cursor. Elements nest by the depth
@@ -91,7 +92,7 @@ struct Lookup {
   bool found = false;
   Text result;                             // "" until found
 };
-Lookup& lookup_request();
+Lookup& lookup_request();  // the one the lookup handler reads and fills
 void lookup_handler(int event);
 
 }  // namespace kit

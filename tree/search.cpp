@@ -246,7 +246,7 @@ Dom& find_child(Dom& dom, const Text& name) {
   return dom;
 }
 
-bool has_attribute_value(Dom& dom, const Text& attribute, const Text& value) {
+bool has_attribute_value(const Dom& dom, const Text& attribute, const Text& value) {
   const Node& node = dom.current_node();
   if (!node.is_element()) return false;
   bool match = false;
@@ -294,7 +294,7 @@ std::optional<Text> find_value2(const Dom& dom, const Text& key1, const Text& ke
   });
 }
 
-Array collect(Dom& dom, const Text& key) {
+Array collect(const Dom& dom, const Text& key) {
   Array found;
   walk_below(dom, dom.cursor(), [&](int index) {
     const Node& node = dom.node(index);

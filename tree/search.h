@@ -25,7 +25,7 @@ Dom& find_child(Dom& dom, const Text& name);
 
 // Whether the cursor node is an element with an attribute of that name and
 // value (both through Text::compare_nocase); false for other nodes.
-bool has_attribute_value(Dom& dom, const Text& attribute, const Text& value);
+bool has_attribute_value(const Dom& dom, const Text& attribute, const Text& value);
 
 // To the first of the cursor node and its following siblings that
 // has_attribute_value accepts; found then. Without one the cursor stays on
@@ -49,7 +49,7 @@ std::optional<Text> find_value2(const Dom& dom, const Text& key1, const Text& ke
 // attribute named `key`: its value under the element's "name" attribute, or
 // its tag when that is empty; a later value replaces an earlier one under
 // the same entry key. Empty when none carries it.
-Array collect(Dom& dom, const Text& key);
+Array collect(const Dom& dom, const Text& key);
 
 // Folds the source's top-level chain into the target's; always true.
 // Same-named elements are paired along each chain and their children merged
