@@ -79,7 +79,15 @@ int run_varnel(int argc, const char* const* argv) {
 
   say("Converting " + source + " into " + target + " ...\n");
   if (!read_ini(source, ini_tree)) return fail("Cannot open", source);
-  if (!store(ini_tree, target, light_output ? format_light : format_xml)) {
+  // A source that gives no element at all ("[]" alone) still replaces the
+  // target: with nothing, not with what an earlier run left there.
+  const bool stored = ini_tree.is_empty()
+                          ? [&] {
+                              File empty = open_file(target.c_str(), "w");
+                              return empty && close_file(empty);
+                            }()
+                          : store(ini_tree, target, light_output ? format_light : format_xml);
+  if (!stored) {
     return fail("Cannot open", target);
   }
   say("Storing dom tree into " + intermediate + "\n");

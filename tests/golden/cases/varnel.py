@@ -62,3 +62,6 @@ CASES = [
     ("target-is-source-by-path", "setup.ini ./setup.ini", {"setup.ini": example}, None),
     ("intermediate-is-source", "setup.tmp", {"setup.tmp": example}, None),
 ]
+CASES += [
+    ("no-element-replaces-target", "setup.ini", {"setup.ini": "[]", "setup.xml": "stale\n"}, None),
+]
