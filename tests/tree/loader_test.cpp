@@ -1,0 +1,189 @@
+// The XML loader: placement of elements and comments, text joining,
+// messages, the echo and lookup handlers, round trips through the writer.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "loaded_tree.h"
+#include "tree/writer.h"
+
+namespace {
+
+using kit::Dom;
+using kit::Element;
+using kit::Text;
+using kit_test::capture;
+using kit_test::Captured;
+using kit_test::TempDir;
+using kit_test::top;
+using kit_test::tree_of;
+
+TEST(LoaderPlacement, NestingFollowsDepthAgainstPreviousDepth) {
+  Dom dom = tree_of("<a><b/><c><d/></c><e/></a>");
+  EXPECT_EQ(top(dom), "a(b c(d) e)");
+  const int parents[] = {0, 0, 1, 1, 3, 1};  // of a, b, c, d, e in document order
+  for (int i = 1; i <= 5; ++i) EXPECT_EQ(dom.node(i).parent(), parents[i]) << i;
+  EXPECT_EQ(dom.cursor(), 1);  // back on the top element
+  EXPECT_EQ(top(tree_of("<r>\n <a><b><c/></b></a>\n\n <d><e/></d> <f/>\n</r>\n")),
+            "r(a(b(c)) d(e) f)");
+}
+
+TEST(LoaderPlacement, CommentsKeepTheirPlaceAndEveryElementStays) {
+  EXPECT_EQ(top(tree_of("<a><b/><!--x--><c/></a>")), "a(b {<!--x-->} c)");
+  EXPECT_EQ(top(tree_of("<a><!--first--><b/><c/></a>")), "a({<!--first-->} b c)");
+  EXPECT_EQ(top(tree_of("<a><p><!--one--><!--two--></p><q/></a>")),
+            "a(p({<!--one-->} {<!--two-->}) q)");
+  EXPECT_EQ(top(tree_of("<a><p><q><!--in q--></q></p><r/></a>")), "a(p(q({<!--in q-->})) r)");
+  EXPECT_EQ(top(tree_of("<!--before--><a><b/></a><!--after-->")),
+            "{<!--before-->} a(b) {<!--after-->}");
+}
+
+TEST(LoaderText, ChunksJoinedByLineFeedsAttributesInOrder) {
+  EXPECT_EQ(top(tree_of("<a>\n  first line\n    second  \n</a>")),
+            "a=\"  first line\n    second  \"");
+  // Expat hands over an entity or a character reference on its own.
+  EXPECT_EQ(top(tree_of("<a>fish &amp; chips</a>")), "a=\"fish \n&\n chips\"");
+  EXPECT_EQ(top(tree_of("<a>x&#65;y</a>")), "a=\"x\nA\ny\"");
+  // Text after a child's end goes to that child; text before a child is lost.
+  EXPECT_EQ(top(tree_of("<a><b>in</b>after</a>")), "a(b=\"in\nafter\")");
+  EXPECT_EQ(top(tree_of("<a>lost<b/></a>")), "a(b)");
+  Dom dom = tree_of("<?xml version=\"1.0\"?>\n<!DOCTYPE a>\n"
+                    "<a z=\"1\" b=\"x &amp; &lt;y&gt;\" a='&#x41;&quot;' ZZ=''/>");
+  EXPECT_EQ(top(dom), "a[z=1 b=x & <y> a=A\" ZZ=]");
+  EXPECT_TRUE(dom.header_lines().empty());
+}
+
+TEST(LoaderFailures, EmptyFileAndMissingRoot) {
+  for (const std::string xml : {"", "<?xml version=\"1.0\"?>", "  ", "<!-- no root -->"}) {
+    Captured printed;
+    bool parsed = true;
+    const Dom dom = tree_of(xml, &printed, &parsed);
+    EXPECT_FALSE(parsed);
+    EXPECT_EQ(printed.err, "Parse error at line 1:\nno element found\n") << xml;
+    EXPECT_EQ(printed.out, "");
+    EXPECT_EQ(dom.node_count(), xml == "<!-- no root -->" ? 2 : 1);  // what came is kept
+  }
+}
+
+TEST(LoaderFailures, AParseAfterAFailedOneStartsClean) {
+  Captured printed;
+  const Dom bad = tree_of("<a>\n<b>\n<c>text</c>\n</a>\n", &printed);
+  EXPECT_EQ(printed.err, "Parse error at line 4:\nmismatched tag\n");
+  EXPECT_EQ(top(bad), "a(b(c=\"text\"))");
+  // Left three levels deep, the loader still places a new document from scratch.
+  EXPECT_EQ(top(tree_of("<x><y/><z/></x>")), "x(y z)");
+}
+
+TEST(LoaderFailures, MissingOrUnreadableFileGivesFalseAndTheProcessGoesOn) {
+  TempDir dir;
+  Dom dom;
+  Captured printed =
+      capture([&] { EXPECT_FALSE(kit::load_xml(dom, dir.file("no.xml").c_str())); });
+  EXPECT_EQ(printed.out + "|" + printed.err, "File not found\n|");
+  // A directory opens for reading here but cannot be read.
+  printed = capture([&] { EXPECT_FALSE(kit::load_xml(dom, dir.path().c_str())); });
+  EXPECT_EQ(printed.out + "|" + printed.err, "|Read error\n");
+}
+
+TEST(LoaderDom, LoadingIntoATreeThatHoldsNodes) {
+  TempDir dir;
+  const std::string path = dir.write("in.xml", "<!--c--><n><m/></n>");
+  Dom dom;
+  dom.add_element_child(Element{Text("p")});
+  dom.add_element_next(Element{Text("q")});
+  ASSERT_TRUE(kit::load_xml(dom, path.c_str()));  // after q, the cursor node
+  EXPECT_EQ(top(dom), "p q {<!--c-->} n(m)");
+  dom.set_cursor(1);  // inside the chain: nothing after p is cut off
+  ASSERT_TRUE(kit::load_xml(dom, path.c_str()));
+  EXPECT_EQ(top(dom), "p {<!--c-->} n(m) q {<!--c-->} n(m)");
+}
+
+int nested_refused = 0;
+
+void start_another(int event) {
+  if (event == kit::event_start && !kit::parse_file(start_another, "x.xml")) ++nested_refused;
+}
+
+TEST(LoaderDom, WithDomTheLoadersOwnDomAndNoParseInsideAHandler) {
+  TempDir dir;
+  const std::string path = dir.write("in.xml", "<a><b/></a>");
+  Dom chosen;
+  const auto load = [&path](int n) {
+    return kit::parse_file(kit::build_handler, path.c_str()) ? n : -n;
+  };
+  EXPECT_EQ(kit::with_dom(chosen, load, 7), 7);
+  EXPECT_EQ(top(chosen), "a(b)");
+  // Nothing bound: the builder makes a Dom of its own and keeps filling it.
+  EXPECT_EQ(kit::bound_dom(), nullptr);
+  ASSERT_TRUE(kit::parse_file(kit::build_handler, path.c_str()));
+  ASSERT_TRUE(kit::parse_file(kit::build_handler, path.c_str()));
+  ASSERT_NE(kit::bound_dom(), nullptr);
+  EXPECT_EQ(top(*kit::bound_dom()), "a(b) a(b)");
+
+  EXPECT_TRUE(kit::parse_file(start_another, path.c_str()));
+  EXPECT_EQ(nested_refused, 2);
+}
+
+TEST(LoaderWriter, LoadThenStore) {
+  TempDir dir;
+  Dom dom = tree_of("<list>\n  <!-- first -->\n  <item v=\"1\">one</item>\n</list>\n");
+  const std::string out = dir.file("out.xml");
+  ASSERT_TRUE(kit::store(dom, out.c_str(), kit::format_xml));
+  // A first-child comment is written at its parent's level.
+  EXPECT_EQ(kit_test::read_file(out),
+            "<list>\n<comment data=\"&lt;!-- first --&gt;\" />\n"
+            "  <item v=\"1\">\none\n  </item>\n</list>\n");
+}
+
+TEST(LoaderWriter, RoundTripsThroughTheXmlWriter) {
+  const std::vector<std::string> documents = {
+      "<conf v=\"2\">\n  <s name=\"net\">\n    <o name=\"host\" value=\"h\"/>\n  </s>\n"
+      "  <s name=\"empty\"></s>\n</conf>\n",
+      "<t><p>one line</p><p>  two\n   lines </p><q a='it&apos;s' b=\"&lt;&amp;&gt;&quot;\"/></t>",
+      "<d><a><b><c><d><e>bottom</e></d></c></b></a><z/></d>",
+      "<r>\xc3\xa9t\xc3\xa9<n \xc3\xa9=\"\xe2\x82\xac\"/></r>",
+  };
+  TempDir dir;
+  const std::string path = dir.file("round.xml");
+  for (const std::string& xml : documents) {
+    Dom first = tree_of(xml);
+    ASSERT_TRUE(kit::store(first, path.c_str(), kit::format_xml));
+    const Dom second = tree_of(kit_test::read_file(path));
+    EXPECT_EQ(top(second), top(first)) << xml;
+    EXPECT_EQ(second.node_count(), first.node_count());
+  }
+}
+
+TEST(LoaderHandlers, EchoPrintsIndentedXml) {
+  TempDir dir;
+  const std::string path =
+      dir.write("in.xml", "<a x=\"1\" y='2'><!--top--><b>text\nmore</b><c><!--in c--></c></a>");
+  EXPECT_EQ(capture([&] { kit::parse_file(kit::echo_handler, path.c_str()); }).out,
+            "<a x='1' y='2' >\ntop\n  <b >\ntext\nmore\n  </b>\n  <c >\n  in c\n  </c>\n</a>\n");
+}
+
+TEST(LoaderHandlers, LookupByAttributeAndByElementText) {
+  TempDir dir;
+  const std::string path =
+      dir.write("in.xml", "<conf><x Value='0'>one</x><opt value='1'/><Opt value='2'/>"
+                          "<title>Hello</title><title>Second</title></conf>");
+  kit::Lookup& lookup = kit::lookup_request();
+  const auto run = [&](const char* filter, const char* attribute) {
+    lookup = kit::Lookup();
+    if (filter) lookup.element_filter = Text(filter);
+    if (attribute) lookup.attribute = Text(attribute);
+    return capture([&] { EXPECT_TRUE(kit::parse_file(kit::lookup_handler, path.c_str())); }).out;
+  };
+  run(nullptr, "VALUE");
+  EXPECT_EQ(lookup.result, "0");
+  run("OPT", "value");  // the filter ignores case
+  EXPECT_EQ(lookup.result, "1");
+  run("conf", "value");
+  EXPECT_FALSE(lookup.found);
+  // By text: each chunk met on the way prints the filter and the last name.
+  EXPECT_EQ(run("TITLE", nullptr), "TITLE = x\nTITLE = title\n");
+  EXPECT_EQ(lookup.result, "Hello");
+}
+
+}  // namespace

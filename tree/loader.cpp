@@ -1,0 +1,337 @@
+#include "tree/loader.h"
+
+#include <expat.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "tree/nocase.h"
+
+namespace kit {
+
+namespace {
+
+// The pending text's first room, enough for most texts at once.
+constexpr std::size_t pending_start_bytes = 128;
+// Pending text above this moves into the element instead of being copied,
+// and a buffer grown past it is released at the next element.
+constexpr std::size_t pending_keep_bytes = std::size_t{1} << 20;
+
+struct Loader {
+  LoaderState state;
+  std::string name;                        // what state.name shows between events
+  EventHandler handler = nullptr;
+  bool running = false;
+  Dom* bound = nullptr;
+  std::unique_ptr<Dom> own;                // the builder's Dom when none was bound
+
+  // The builder's part.
+  int element = 0;                         // node of the element started last; 0: none yet
+  bool below = false;                      // a comment went below that element
+  std::string pending;                     // its text, chunks joined by line feeds
+  // A large pending text moves into the element's data through `given`
+  // at an end event; a later chunk takes it back. Empty otherwise.
+  Text given;
+};
+
+Loader loader;
+Lookup lookup;
+
+void start_clean(EventHandler handler) {
+  loader.state = LoaderState();
+  loader.name.clear();
+  loader.handler = handler;
+  loader.element = 0;
+  loader.below = false;
+  std::string().swap(loader.pending);
+  loader.given = Text();
+}
+
+bool blank(std::string_view chunk) {
+  for (const char c : chunk) {
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
+  }
+  return true;
+}
+
+void XMLCALL on_start(void*, const XML_Char* name, const XML_Char** attributes) {
+  loader.name.assign(name);
+  loader.state.name = loader.name;
+  loader.state.attributes = attributes;
+  loader.handler(event_start);
+  loader.state.attributes = nullptr;
+  ++loader.state.depth;
+}
+
+void XMLCALL on_end(void*, const XML_Char* name) {
+  --loader.state.depth;
+  loader.name.assign(name);
+  loader.state.name = loader.name;
+  loader.handler(event_end);
+}
+
+void XMLCALL on_text(void*, const XML_Char* text, int length) {
+  const std::string_view chunk(text, static_cast<std::size_t>(length));
+  if (blank(chunk)) return;
+  loader.state.text = chunk;
+  loader.handler(event_text);
+  loader.state.text = std::string_view();
+}
+
+void XMLCALL on_comment(void*, const XML_Char* text) {
+  loader.state.comment = text;
+  loader.handler(event_comment);
+  loader.state.comment = std::string_view();
+}
+
+// Frees the parser and ends the parse however parse_file leaves.
+class ParseGuard {
+public:
+  explicit ParseGuard(XML_Parser parser) : parser_(parser) {}
+  ~ParseGuard() {
+    XML_ParserFree(parser_);
+    loader.running = false;
+    loader.handler = nullptr;
+    std::string().swap(loader.pending);
+    loader.given = Text();
+  }
+  ParseGuard(const ParseGuard&) = delete;
+  ParseGuard& operator=(const ParseGuard&) = delete;
+
+private:
+  XML_Parser parser_;
+};
+
+// The block reader: the file is never held whole.
+bool feed(XML_Parser parser, std::FILE* file) {
+  char block[read_block_bytes];
+  for (;;) {
+    const std::size_t got = std::fread(block, 1, sizeof block, file);
+    if (std::ferror(file)) {
+      std::fputs("Read error\n", stderr);
+      return false;
+    }
+    const bool final = std::feof(file) != 0;
+    if (XML_Parse(parser, block, static_cast<int>(got), final) == XML_STATUS_ERROR) {
+      const char* reason = XML_ErrorString(XML_GetErrorCode(parser));
+      std::fprintf(stderr, "Parse error at line %lu:\n%s\n",
+                   static_cast<unsigned long>(XML_GetCurrentLineNumber(parser)),
+                   reason ? reason : "");
+      return false;
+    }
+    if (final) return true;
+  }
+}
+
+// The builder's steps.
+
+Dom& builder_dom() {
+  if (loader.bound == nullptr) {
+    loader.own = std::make_unique<Dom>();
+    loader.bound = loader.own.get();
+  }
+  return *loader.bound;
+}
+
+// After the cursor node. Inside a chain (a load next to a node that has
+// siblings after it) the node goes in between instead of cutting the chain.
+int place_next(Dom& dom, Node node) {
+  if (dom.current_next() == 0) return dom.add_next(std::move(node));
+  Dom single;
+  single.add_child(std::move(node));
+  return dom.insert_copy_after(single, 1);
+}
+
+// Whether what comes now belongs below the cursor node: it is the element
+// started last and holds nothing yet, or it is the root.
+bool goes_below(const Dom& dom) {
+  const LoaderState& s = loader.state;
+  return (s.depth > s.previous_depth || dom.cursor() == 0) && !loader.below;
+}
+
+void build_start(Dom& dom) {
+  Element element{Text(loader.state.name)};
+  for (const char* const* at = loader.state.attributes; at && at[0] && at[1]; at += 2) {
+    element.set_attribute(Text(at[0]), Text(at[1]));
+  }
+  loader.element = goes_below(dom) ? dom.add_element_child(std::move(element))
+                                   : place_next(dom, Node(std::move(element)));
+  loader.below = false;
+  if (loader.pending.capacity() > pending_keep_bytes) std::string().swap(loader.pending);
+  loader.pending.clear();
+  loader.given = Text();
+}
+
+void build_end(Dom& dom) {
+  // A large text moved into the element leaves nothing pending: nothing new
+  // has come since, so the element has it all.
+  std::string& pending = loader.pending;
+  if (!pending.empty() && loader.element != 0) {
+    const bool large = pending.size() > pending_keep_bytes;
+    Text data = large ? Text(std::move(pending)) : Text(std::string_view(pending));
+    const int cursor = dom.cursor();
+    dom.set_cursor(loader.element);
+    dom.current_element().set_data(data);
+    dom.set_cursor(cursor);
+    if (large) {
+      loader.given = std::move(data);
+      std::string().swap(pending);
+    }
+  }
+  LoaderState& s = loader.state;
+  // An element that holds only comments ends with the cursor below it;
+  // one with child elements, on the last of them.
+  if (loader.below || s.depth < s.previous_depth) dom.up();
+  loader.below = false;
+  s.previous_depth = s.depth;
+}
+
+void build_text() {
+  std::string& pending = loader.pending;
+  if (!loader.given.is_empty()) {
+    pending = loader.given.str();
+    loader.given = Text();
+  }
+  if (pending.capacity() < pending_start_bytes) pending.reserve(pending_start_bytes);
+  if (!pending.empty()) pending += '\n';
+  pending.append(loader.state.text);
+}
+
+void build_comment(Dom& dom) {
+  const std::string_view comment = loader.state.comment;
+  std::string wrapped;
+  wrapped.reserve(comment_open.size() + comment.size() + comment_close.size());
+  wrapped.append(comment_open).append(comment).append(comment_close);
+  Node node(Text(std::move(wrapped)));
+  if (goes_below(dom)) {
+    dom.add_child(std::move(node));
+    loader.below = true;
+  } else {
+    place_next(dom, std::move(node));
+  }
+}
+
+void write_out(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
+
+void print_indent(int levels) {
+  for (int i = 0; i < levels; ++i) write_out("  ");
+}
+
+}  // namespace
+
+const LoaderState& loader_state() { return loader.state; }
+
+Dom* bound_dom() { return loader.bound; }
+
+bool parse_file(EventHandler handler, const Text& path) {
+  if (loader.running || handler == nullptr) return false;
+  XML_Parser parser = XML_ParserCreate(nullptr);
+  if (parser == nullptr) {
+    std::fputs("Not enough memory for parser\n", stderr);
+    return false;
+  }
+  loader.running = true;
+  ParseGuard guard(parser);
+  XML_SetElementHandler(parser, on_start, on_end);
+  XML_SetCharacterDataHandler(parser, on_text);
+  XML_SetCommentHandler(parser, on_comment);
+  std::FILE* file = std::fopen(path.c_str(), "r");
+  if (file == nullptr) {
+    std::fputs("File not found\n", stdout);
+    return false;
+  }
+  start_clean(handler);
+  const bool parsed = feed(parser, file);
+  std::fclose(file);
+  return parsed;
+}
+
+int with_dom(Dom& dom, const std::function<int(int)>& function, int argument) {
+  if (!function) return 0;
+  Dom* const before = loader.bound;
+  loader.bound = &dom;
+  const int result = function(argument);
+  loader.bound = before;
+  return result;
+}
+
+bool load_xml(Dom& dom, const Text& path) {
+  return with_dom(dom, [&path](int) { return parse_file(build_handler, path) ? 1 : 0; }, 0) != 0;
+}
+
+void build_handler(int event) {
+  Dom& dom = builder_dom();
+  switch (event) {
+    case event_start: build_start(dom); break;
+    case event_end: build_end(dom); break;
+    case event_text: build_text(); break;
+    case event_comment: build_comment(dom); break;
+    default: break;
+  }
+}
+
+void echo_handler(int event) {
+  const LoaderState& s = loader.state;
+  switch (event) {
+    case event_start:
+      print_indent(s.depth);
+      write_out("<");
+      write_out(s.name);
+      for (const char* const* at = s.attributes; at && at[0] && at[1]; at += 2) {
+        write_out(" ");
+        write_out(at[0]);
+        write_out("='");
+        write_out(at[1]);
+        write_out("'");
+      }
+      write_out(" >\n");
+      break;
+    case event_end:
+      print_indent(s.depth);
+      write_out("</");
+      write_out(s.name);
+      write_out(">\n");
+      break;
+    case event_text:
+      write_out(s.text);
+      write_out("\n");
+      break;
+    case event_comment:
+      print_indent(s.depth - 1);
+      write_out(s.comment);
+      write_out("\n");
+      break;
+    default: break;
+  }
+}
+
+Lookup& lookup_request() { return lookup; }
+
+void lookup_handler(int event) {
+  if (lookup.found) return;
+  const LoaderState& s = loader.state;
+  if (event == event_start) {
+    if (!lookup.attribute) return;
+    if (lookup.element_filter && !same_nocase(lookup.element_filter->view(), s.name)) return;
+    for (const char* const* at = s.attributes; at && at[0] && at[1]; at += 2) {
+      if (same_nocase(at[0], lookup.attribute->view())) {
+        lookup.result = Text(at[1]);
+        lookup.found = true;
+        return;
+      }
+    }
+  } else if (event == event_text) {
+    if (lookup.attribute || !lookup.element_filter) return;
+    write_out(lookup.element_filter->view());
+    write_out(" = ");
+    write_out(s.name);
+    write_out("\n");
+    if (same_nocase(lookup.element_filter->view(), s.name)) {
+      lookup.result = Text(s.text);
+      lookup.found = true;
+    }
+  }
+}
+
+}  // namespace kit
