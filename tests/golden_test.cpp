@@ -134,4 +134,7 @@ std::string case_name(const ::testing::TestParamInfo<std::string>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Programs, Golden, ::testing::ValuesIn(golden_cases()), case_name);
 
+// Every case folder is run: none is skipped for a missing program or file.
+TEST(GoldenCases, AllAreFound) { EXPECT_EQ(golden_cases().size(), std::size_t{GOLDEN_CASE_COUNT}); }
+
 }  // namespace

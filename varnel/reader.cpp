@@ -1,6 +1,10 @@
 #include <sys/stat.h>
 
+#include <expat.h>
+
 #include <cstdio>
+#include <memory>
+#include <string>
 #include <string_view>
 
 #include "runtime/files.h"
@@ -42,22 +46,37 @@ View rtrimmed(View v) {
   return v;
 }
 
-bool is_name_start(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80;
+bool is_ascii_name_start(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':';
 }
 
-bool is_name_char(unsigned char c) {
-  return is_name_start(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+bool is_ascii_name_char(char c) {
+  return is_ascii_name_start(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
 }
 
-// Bytes above ASCII are taken as name characters: the full rule needs the
-// Unicode tables, and the expanded mode never writes names from the source.
+// Which characters above ASCII may stand in a name is a matter of Unicode
+// tables; the parser that will read the target knows them, so it decides.
+bool parser_accepts_name(View name) {
+  std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(XML_ParserCreate("UTF-8"),
+                                                                      &XML_ParserFree);
+  if (!parser) return false;
+  const std::string element = "<" + std::string(name) + "/>";
+  return XML_Parse(parser.get(), element.data(), static_cast<int>(element.size()), XML_TRUE) ==
+         XML_STATUS_OK;
+}
+
 bool is_xml_name(View name) {
-  if (name.empty() || !is_name_start(static_cast<unsigned char>(name[0]))) return false;
+  if (name.empty()) return false;
+  bool ascii = true;
   for (char c : name) {
-    if (!is_name_char(static_cast<unsigned char>(c))) return false;
+    if (static_cast<unsigned char>(c) >= 0x80) {
+      ascii = false;
+    } else if (!is_ascii_name_char(c)) {
+      return false;
+    }
   }
-  return true;
+  if (!ascii) return parser_accepts_name(name);
+  return is_ascii_name_start(name.front());
 }
 
 // In the default mode keys and section names become XML names; say so when

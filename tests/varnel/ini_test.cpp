@@ -142,6 +142,12 @@ TEST_F(Ini, InvalidXmlNamesAreReportedInTheDefaultModeOnly) {
                           source + ":3: warning: a name here is not a valid XML name; use -expand\n" +
                           source + ":4: warning: a name here is not a valid XML name; use -expand\n");
   EXPECT_EQ(kit_test::capture([&] { read(text, true); }).err, "");
+  // Above ASCII some characters may stand in names and some may not.
+  auto warned = [&](const std::string& line) { return !kit_test::capture([&] { read(line); }).err.empty(); };
+  EXPECT_FALSE(warned("caf\xC3\xA9 = 1"));
+  EXPECT_TRUE(warned("\xC3\x97 = 1"));      // the multiplication sign
+  EXPECT_TRUE(warned("a\xC2\xA0" "b = 1"));    // a no-break space
+  EXPECT_TRUE(warned("[\xE2\x82\xAC]"));   // the euro sign as a section
 }
 
 TEST_F(Ini, UnreadableSourceIsAFailure) {

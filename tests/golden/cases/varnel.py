@@ -79,5 +79,7 @@ CASES = [
     ("nul-bytes-in-line-default", "setup.ini", {"setup.ini": nul_lines}, None),
     ("invalid-utf8", "-expand setup.ini", {"setup.ini": bad_utf8}, None, {"not-well-formed": utf8_why}),
     ("cr-only-line-ends", "-expand setup.ini", {"setup.ini": example.replace("\n", "\r")}, None),
-    ("no-element-stale-target", "setup.ini", {"setup.ini": "key", "setup.xml": "<stale />\n"}, None),
+]
+CASES += [
+    ("no-element-replaces-target", "setup.ini", {"setup.ini": "[]", "setup.xml": "stale\n"}, None),
 ]
