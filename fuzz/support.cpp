@@ -87,7 +87,9 @@ bool next_code_point(std::string_view s, std::size_t& at, unsigned& code) {
   return code >= min && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
 }
 
-bool is_xml_text(std::string_view raw, bool ascii_only) {
+}  // namespace
+
+bool is_xml_text(std::string_view raw) {
   std::string kept(raw);
   kept.erase(std::remove(kept.begin(), kept.end(), '\0'), kept.end());
   const std::string_view bytes = kept;
@@ -96,16 +98,9 @@ bool is_xml_text(std::string_view raw, bool ascii_only) {
     if (!next_code_point(bytes, at, code)) return false;
     if (code < 0x20 && !is_allowed_control(static_cast<unsigned char>(code))) return false;
     if (code == 0xFFFE || code == 0xFFFF) return false;
-    if (ascii_only && code >= 0x80) return false;
   }
   return true;
 }
-
-}  // namespace
-
-bool is_xml_text(std::string_view bytes) { return is_xml_text(bytes, false); }
-
-bool is_ascii_xml_text(std::string_view bytes) { return is_xml_text(bytes, true); }
 
 void fail(const char* property, std::string_view detail) {
   std::fprintf(stderr, "\nProperty broken: %s\n", property);

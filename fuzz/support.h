@@ -44,9 +44,6 @@ private:
 // carriage return, no U+FFFE or U+FFFF.
 bool is_xml_text(std::string_view bytes);
 
-// The same, and every byte ASCII.
-bool is_ascii_xml_text(std::string_view bytes);
-
 // Writes the broken property and the bytes concerned to standard error and
 // aborts, so that libFuzzer keeps the input.
 [[noreturn]] void fail(const char* property, std::string_view detail = {});
