@@ -1,5 +1,6 @@
 #include "tree/dom.h"
 
+#include <cstring>
 #include <tuple>
 #include <utility>
 
@@ -38,15 +39,8 @@ ScriptBlock* Node::script_payload() { return is_script() ? &other_->script : nul
 
 Text* Node::comment_payload() { return is_comment() ? &other_->comment : nullptr; }
 
-NodeTable::NodeTable(const NodeTable& other) : size_(other.size_) {
-  // Copied blocks keep their full room, so they never move either.
-  blocks_.reserve(other.blocks_.size());
-  for (std::size_t block = 0; block < other.blocks_.size(); ++block) {
-    blocks_.emplace_back();
-    blocks_.back().reserve(capacity(block));
-    blocks_.back().insert(blocks_.back().end(), other.blocks_[block].begin(),
-                          other.blocks_[block].end());
-  }
+NodeTable::NodeTable(const NodeTable& other) {
+  for (int index = 0; index < other.size_; ++index) push_back(Node(other[index]));
 }
 
 NodeTable& NodeTable::operator=(const NodeTable& other) {
@@ -56,9 +50,14 @@ NodeTable& NodeTable::operator=(const NodeTable& other) {
 
 NodeTable& NodeTable::operator=(NodeTable&& other) noexcept {
   if (this != &other) {
+    // The nodes go before the chunks their elements borrow from.
     blocks_ = std::move(other.blocks_);
+    chunks_ = std::move(other.chunks_);
+    free_ = std::exchange(other.free_, nullptr);
+    left_ = std::exchange(other.left_, 0);
     size_ = std::exchange(other.size_, 0);
     other.blocks_.clear();
+    other.chunks_.clear();
   }
   return *this;
 }
@@ -76,11 +75,41 @@ void NodeTable::push_back(Node&& node) {
     blocks_.back().reserve(capacity(block));
   }
   blocks_[block].push_back(std::move(node));
+  Node& placed = blocks_[block].back();
+  if (!placed.other_) pack(placed.element_);
   ++size_;
 }
 
+void NodeTable::pack(Element& element) {
+  if (!element.owns_bytes()) return;
+  const std::size_t size = element.size_ + std::size_t{1};  // the kind byte in front
+  char* place;
+  if (size > chunk_size / 4) {
+    // A large element gets a chunk of its own; the current one stays in use.
+    chunks_.emplace_back(new char[size]);
+    place = chunks_.back().get();
+  } else {
+    if (size > left_) {
+      chunks_.emplace_back(new char[chunk_size]);
+      free_ = chunks_.back().get();
+      left_ = chunk_size;
+    }
+    place = free_;
+    free_ += size;
+    left_ -= size;
+  }
+  place[0] = 0;  // borrowed: the element never frees it
+  std::memcpy(place + 1, element.bytes_.get(), element.size_);
+  element.bytes_.reset(place + 1);
+  element.capacity_ = 0;
+}
+
 void NodeTable::clear() {
+  // The nodes go before the chunks their elements borrow from.
   std::vector<std::vector<Node>>().swap(blocks_);
+  std::vector<std::unique_ptr<char[]>>().swap(chunks_);
+  free_ = nullptr;
+  left_ = 0;
   size_ = 0;
 }
 

@@ -70,7 +70,7 @@ public:
 
   // Calls visit(AttributeView) for every attribute in order.
   template <typename Visit> void each_attribute(Visit&& visit) const {
-    for (std::size_t at = attributes_start(); at < bytes_.size();) visit(attribute_at(at));
+    for (std::size_t at = attributes_start(); at < size_;) visit(attribute_at(at));
   }
 
   // The attribute cursor: 0 and not valid at creation.
@@ -81,17 +81,32 @@ public:
   Text cursor_attribute_name() const;          // "" when no attribute is at the cursor
   Text cursor_attribute_value() const;         // "" when no attribute is at the cursor
 
+  // Room for that many bytes of content in all, so that the attributes set
+  // next need no new allocation; nothing for a size past max_element_bytes.
+  void reserve(std::size_t bytes);
+
 private:
+  friend class NodeTable;
+  // Frees a block the element allocated; blocks it only borrows (the
+  // shared empty one, or a Dom's packed ones) are left alone.
+  struct Release {
+    void operator()(char* bytes) const;
+  };
   std::size_t attributes_start() const;
   AttributeView attribute_at(std::size_t& at) const;  // reads one and steps past it
   void replace_segment(std::size_t at, std::string_view bytes);
+  bool owns_bytes() const { return capacity_ != 0; }
   void make_room(std::size_t needed);
 
   // Name, data, then each attribute's name and value, each one behind its
-  // length: one allocation per element keeps large trees compact. An offset
-  // of 32 bits keeps the node small; a change that would take the element
-  // past max_element_bytes is ignored.
-  std::string bytes_;
+  // length: one block per element keeps large trees compact. A borrowed block
+  // is copied into one of the element's own before any change; the byte in
+  // front of a block tells which kind it is. Offsets of 32 bits keep the node
+  // small; a change that would take the element past max_element_bytes is
+  // ignored.
+  std::unique_ptr<char[], Release> bytes_;
+  std::uint32_t size_;
+  std::uint32_t capacity_;                     // 0 while the block is borrowed
   std::uint32_t cursor_;                       // byte offset of the cursor attribute
   std::uint32_t count_ : 31;
   std::uint32_t valid_ : 1;
@@ -158,6 +173,7 @@ public:
 
 private:
   friend class Dom;
+  friend class NodeTable;
   // Script and comment payloads are rare in a tree: kept out of line, they
   // leave every node the size of an element node.
   struct Other {
@@ -201,6 +217,9 @@ public:
   void clear();                                // releases every block
 
 private:
+  // Packs an element's bytes into the table's own chunks, which it then borrows.
+  void pack(Element& element);
+
   static constexpr unsigned first_shift = 4;   // the first two blocks hold 16 nodes each
   static constexpr unsigned limit_shift = 12;  // no block holds more than 4096
   static std::size_t capacity(std::size_t block);
@@ -215,6 +234,12 @@ private:
             index & ((1u << limit_shift) - 1)};
   }
 
+  // Element bytes, packed end to end: a chunk never moves or shrinks while
+  // the table holds nodes, and outlives them (nodes are released first).
+  static constexpr std::size_t chunk_size = std::size_t{1} << 16;
+  std::vector<std::unique_ptr<char[]>> chunks_;
+  char* free_ = nullptr;                       // the unused end of the last chunk
+  std::size_t left_ = 0;
   std::vector<std::vector<Node>> blocks_;
   int size_ = 0;
 };
