@@ -61,6 +61,7 @@ public:
   int attribute_count() const { return static_cast<int>(count_); }
   void set_attribute(const Text& name, const Text& value);  // appends; no check for a twin
   void add_attribute(const Attribute& attribute);           // the same, from a pair
+  void append_attribute(std::string_view name, std::string_view value);  // the same, from views
   bool has_attribute(const Text& name) const;               // case ignored
   Text get_attribute(const Text& name) const;               // first match; "" when absent
   // Every attribute of that name (case ignored) gets the value; none is added.

@@ -64,6 +64,10 @@ constexpr std::size_t empty_size = 2;
 
 char* empty_bytes() { return empty_block + 1; }
 
+// Room a named element gets from the start for a few short attributes, so
+// that building one takes a single allocation.
+constexpr std::size_t attribute_room = 32;
+
 // Largest bytes of one read of a script file, its terminator not counted.
 constexpr std::size_t script_read_limit = 65535;
 
@@ -83,7 +87,7 @@ Element::Element(const Text& name) : Element() {
   const std::size_t name_mark_size = mark(name_mark, n.size());
   const std::size_t size = name_mark_size + n.size() + 1;
   if (size > max_element_bytes) return;
-  make_room(size);
+  make_room(size + attribute_room);
   char* out = bytes_.get();
   std::memcpy(out, name_mark, name_mark_size);
   if (!n.empty()) std::memcpy(out + name_mark_size, n.data(), n.size());
@@ -199,8 +203,10 @@ void Element::set_data(const Text& data) {
 }
 
 void Element::set_attribute(const Text& name, const Text& value) {
-  const std::string_view n = name.view();
-  const std::string_view v = value.view();
+  append_attribute(name.view(), value.view());
+}
+
+void Element::append_attribute(std::string_view n, std::string_view v) {
   char name_mark[max_mark_bytes];
   char value_mark[max_mark_bytes];
   const std::size_t name_mark_size = mark(name_mark, n.size());
@@ -209,6 +215,16 @@ void Element::set_attribute(const Text& name, const Text& value) {
   const std::size_t grown = size + name_mark_size + n.size() + value_mark_size + v.size();
   if (grown > max_element_bytes) return;
   if (grown > capacity_) {
+    // Views into the bytes about to move are kept apart first.
+    const char* const begin = bytes_.get();
+    const auto inside = [&](std::string_view x) {
+      return !x.empty() && x.data() >= begin && x.data() < begin + size;
+    };
+    if (inside(n) || inside(v)) {
+      const std::string name_copy(n), value_copy(v);
+      append_attribute(name_copy, value_copy);
+      return;
+    }
     // A quarter more at least, for many attributes.
     make_room(std::max(grown, size + size / 4));
   }

@@ -86,8 +86,10 @@ int run_varnel(int argc, const char* const* argv) {
   // Each line is followed by one more line feed, as the Array's save writes it.
   File out = open_file(intermediate.c_str(), "w");
   const bool saved = out && regenerate_ini([&](std::string_view line) {
-                       return std::fwrite(line.data(), 1, line.size(), out.get()) == line.size() &&
-                              std::fputc('\n', out.get()) != EOF;
+                       // Only this function writes to the stream: no locking needed.
+                       return fwrite_unlocked(line.data(), 1, line.size(), out.get()) ==
+                                  line.size() &&
+                              putc_unlocked('\n', out.get()) != EOF;
                      }) && close_file(out);
   status = Dyn(saved);
   if (!saved) return fail("Cannot open", intermediate);

@@ -104,16 +104,20 @@ std::optional<OptionParts> split_option(View line) {
   return parts;
 }
 
-Element option_element(const OptionParts& parts, const Text& active) {
+Element option_element(const OptionParts& parts, View active) {
   Element option(option_name);
+  // Length marks take a byte each below 128 bytes; reserving for the rest
+  // keeps the element to one allocation.
+  option.reserve(option_name.length() + parts.key.size() + parts.value.size() +
+                 parts.comment.size() + active.size() + 48);
   if (expand_mode) {
-    option.set_attribute(name_attribute, Text(parts.key));
-    option.set_attribute(value_attribute, Text(parts.value));
+    option.append_attribute(name_attribute.view(), parts.key);
+    option.append_attribute(value_attribute.view(), parts.value);
   } else {
-    option.set_attribute(Text(parts.key), Text(parts.value));
+    option.append_attribute(parts.key, parts.value);
   }
-  if (!parts.comment.empty()) option.set_attribute(comment_attribute, Text(parts.comment));
-  if (!active.is_empty()) option.set_attribute(active_attribute, active);
+  if (!parts.comment.empty()) option.append_attribute(comment_attribute.view(), parts.comment);
+  if (!active.empty()) option.append_attribute(active_attribute.view(), active);
   return option;
 }
 
@@ -130,7 +134,8 @@ View section_name(View line) {
 Element section_element(View name) {
   if (!expand_mode) return Element(Text(name));
   Element title(title_name);
-  title.set_attribute(name_attribute, Text(name));
+  title.reserve(title_name.length() + name.size() + 16);
+  title.append_attribute(name_attribute.view(), name);
   return title;
 }
 
@@ -173,7 +178,8 @@ const Text data_attribute("data");
 
 Element comment_element(View text) {
   Element comment(comment_attribute);
-  comment.set_attribute(data_attribute, Text(text));
+  comment.reserve(comment_attribute.length() + text.size() + 16);
+  comment.append_attribute(data_attribute.view(), text);
   return comment;
 }
 
@@ -194,7 +200,7 @@ void read_line_into(View line, Linker& linker, Dom& tree, const Text& source, lo
         if (!expand_mode && !is_usable_key(parts->key, !parts->comment.empty())) {
           warn_name(source, line_number);
         }
-        linker.link(option_element(*parts, active_false));
+        linker.link(option_element(*parts, active_false.view()));
       }
     } else {
       linker.link(comment_element(rest));
@@ -237,7 +243,7 @@ void read_line_into(View line, Linker& linker, Dom& tree, const Text& source, lo
     if (!expand_mode && !is_usable_key(parts->key, !parts->comment.empty())) {
       warn_name(source, line_number);
     }
-    linker.link(option_element(*parts, active_true));
+    linker.link(option_element(*parts, active_true.view()));
     if (pending_comment) {
       tree.add_element_child(comment_element(*pending_comment));
       tree.up();
@@ -262,7 +268,7 @@ int find_inline_comment(const Text& line) {
 std::optional<Element> parse_option(const Text& line) {
   const auto parts = split_option(line.view());
   if (!parts) return std::nullopt;
-  return option_element(*parts, Text());
+  return option_element(*parts, View());
 }
 
 bool read_ini(const Text& source, Dom& tree) {
