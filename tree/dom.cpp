@@ -1,6 +1,10 @@
 #include "tree/dom.h"
 
+#include <sys/mman.h>
+
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <tuple>
 #include <utility>
 
@@ -55,6 +59,7 @@ NodeTable& NodeTable::operator=(NodeTable&& other) noexcept {
     chunks_ = std::move(other.chunks_);
     free_ = std::exchange(other.free_, nullptr);
     left_ = std::exchange(other.left_, 0);
+    next_chunk_bytes_ = std::exchange(other.next_chunk_bytes_, first_chunk_bytes);
     size_ = std::exchange(other.size_, 0);
     other.blocks_.clear();
     other.chunks_.clear();
@@ -64,8 +69,28 @@ NodeTable& NodeTable::operator=(NodeTable&& other) noexcept {
 
 std::size_t NodeTable::capacity(std::size_t block) {
   if (block == 0) return std::size_t{1} << first_shift;
-  if (block <= limit_shift - first_shift + 1) return std::size_t{1} << (block + first_shift - 1);
-  return std::size_t{1} << limit_shift;
+  if (block < doubling_blocks) return std::size_t{1} << (block + first_shift - 1);
+  return slab_nodes;
+}
+
+void* NodeTable::slab_allocate(std::size_t bytes) {
+  if (bytes < slab_bytes / 2) return ::operator new(bytes);
+  const std::size_t size = (bytes + slab_bytes - 1) & ~(slab_bytes - 1);
+  void* memory = std::aligned_alloc(slab_bytes, size);
+  if (memory == nullptr) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+  // Only advice: without huge pages the memory works the same.
+  ::madvise(memory, size, MADV_HUGEPAGE);
+#endif
+  return memory;
+}
+
+void NodeTable::slab_release(void* memory, std::size_t bytes) noexcept {
+  if (bytes < slab_bytes / 2) {
+    ::operator delete(memory);
+  } else {
+    std::free(memory);
+  }
 }
 
 void NodeTable::push_back(Node&& node) {
@@ -80,24 +105,28 @@ void NodeTable::push_back(Node&& node) {
   ++size_;
 }
 
+char* NodeTable::take(std::size_t bytes) {
+  if (bytes > next_chunk_bytes_ / 4) {
+    // A large element gets a chunk of its own; the current one stays in use.
+    chunks_.emplace_back(static_cast<char*>(slab_allocate(bytes)), SlabRelease{bytes});
+    return chunks_.back().get();
+  }
+  if (bytes > left_) {
+    const std::size_t size = next_chunk_bytes_;
+    chunks_.emplace_back(static_cast<char*>(slab_allocate(size)), SlabRelease{size});
+    free_ = chunks_.back().get();
+    left_ = size;
+    if (next_chunk_bytes_ < slab_bytes) next_chunk_bytes_ *= 2;
+  }
+  char* place = free_;
+  free_ += bytes;
+  left_ -= bytes;
+  return place;
+}
+
 void NodeTable::pack(Element& element) {
   if (!element.owns_bytes()) return;
-  const std::size_t size = element.size_ + std::size_t{1};  // the kind byte in front
-  char* place;
-  if (size > chunk_size / 4) {
-    // A large element gets a chunk of its own; the current one stays in use.
-    chunks_.emplace_back(new char[size]);
-    place = chunks_.back().get();
-  } else {
-    if (size > left_) {
-      chunks_.emplace_back(new char[chunk_size]);
-      free_ = chunks_.back().get();
-      left_ = chunk_size;
-    }
-    place = free_;
-    free_ += size;
-    left_ -= size;
-  }
+  char* place = take(element.size_ + std::size_t{1});  // the kind byte in front
   place[0] = 0;  // borrowed: the element never frees it
   std::memcpy(place + 1, element.bytes_.get(), element.size_);
   element.bytes_.reset(place + 1);
@@ -106,10 +135,11 @@ void NodeTable::pack(Element& element) {
 
 void NodeTable::clear() {
   // The nodes go before the chunks their elements borrow from.
-  std::vector<std::vector<Node>>().swap(blocks_);
-  std::vector<std::unique_ptr<char[]>>().swap(chunks_);
+  std::vector<Block>().swap(blocks_);
+  std::vector<Chunk>().swap(chunks_);
   free_ = nullptr;
   left_ = 0;
+  next_chunk_bytes_ = first_chunk_bytes;
   size_ = 0;
 }
 

@@ -196,7 +196,9 @@ private:
 
 // A Dom's node table: blocks that never move once made, so references to
 // nodes stay valid as the table grows. Blocks double from a small first one
-// up to a limit, so a small tree stays small and a large one wastes little.
+// up to a limit, so a small tree stays small and a large one wastes little;
+// past that each block fills one huge page, so that a large tree takes its
+// memory in few page faults.
 class NodeTable {
 public:
   NodeTable() = default;
@@ -218,30 +220,58 @@ public:
   void clear();                                // releases every block
 
 private:
+  // The size of a huge page: blocks and chunks this large are aligned to it
+  // and offered to the system as huge pages.
+  static constexpr std::size_t slab_bytes = std::size_t{1} << 21;
+  static void* slab_allocate(std::size_t bytes);
+  static void slab_release(void* memory, std::size_t bytes) noexcept;
+  // Node blocks come from the slabs once they are large.
+  template <typename T> struct SlabAllocator {
+    using value_type = T;
+    SlabAllocator() = default;
+    template <typename U> SlabAllocator(const SlabAllocator<U>&) {}
+    T* allocate(std::size_t n) { return static_cast<T*>(slab_allocate(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t n) noexcept { slab_release(p, n * sizeof(T)); }
+    template <typename U> bool operator==(const SlabAllocator<U>&) const { return true; }
+    template <typename U> bool operator!=(const SlabAllocator<U>&) const { return false; }
+  };
+  struct SlabRelease {
+    std::size_t bytes = 0;
+    void operator()(char* memory) const noexcept { slab_release(memory, bytes); }
+  };
+  using Block = std::vector<Node, SlabAllocator<Node>>;
+  using Chunk = std::unique_ptr<char[], SlabRelease>;
+
   // Packs an element's bytes into the table's own chunks, which it then borrows.
   void pack(Element& element);
+  char* take(std::size_t bytes);               // room in the chunks
 
   static constexpr unsigned first_shift = 4;   // the first two blocks hold 16 nodes each
-  static constexpr unsigned limit_shift = 12;  // no block holds more than 4096
+  static constexpr unsigned limit_shift = 12;  // the doubling blocks end at 4096 nodes
+  static constexpr unsigned doubling_nodes = 2u << limit_shift;  // all the doubling blocks hold
+  static constexpr unsigned doubling_blocks = limit_shift - first_shift + 2;
+  static constexpr unsigned slab_nodes = static_cast<unsigned>(slab_bytes / sizeof(Node));
   static std::size_t capacity(std::size_t block);
   // The block and the place in it of a node index.
   static std::pair<std::size_t, std::size_t> locate(unsigned index) {
     if (index < (1u << first_shift)) return {0, index};
-    if (index < (2u << limit_shift)) {
+    if (index < doubling_nodes) {
       const unsigned width = 32 - static_cast<unsigned>(__builtin_clz(index));
       return {width - first_shift, index - (1u << (width - 1))};
     }
-    return {(index >> limit_shift) + limit_shift - first_shift,
-            index & ((1u << limit_shift) - 1)};
+    index -= doubling_nodes;
+    return {index / slab_nodes + doubling_blocks, index % slab_nodes};
   }
 
   // Element bytes, packed end to end: a chunk never moves or shrinks while
   // the table holds nodes, and outlives them (nodes are released first).
-  static constexpr std::size_t chunk_size = std::size_t{1} << 16;
-  std::vector<std::unique_ptr<char[]>> chunks_;
+  // Chunks double from a small first one up to a huge page.
+  static constexpr std::size_t first_chunk_bytes = std::size_t{1} << 12;
+  std::vector<Chunk> chunks_;
   char* free_ = nullptr;                       // the unused end of the last chunk
   std::size_t left_ = 0;
-  std::vector<std::vector<Node>> blocks_;
+  std::size_t next_chunk_bytes_ = first_chunk_bytes;
+  std::vector<Block> blocks_;
   int size_ = 0;
 };
 
