@@ -185,8 +185,6 @@ bool Dom::is_first_child(int index) const {
   return index > 0 && valid(index) && at(at(index).parent_).child_ == index;
 }
 
-const Node& Dom::node(int index) const { return valid(index) ? at(index) : at(0); }
-
 int Dom::add_next(Node node) {
   const int index = node_count();
   Node& current = at(cursor_);

@@ -308,7 +308,7 @@ public:
   bool found() const { return found_; }        // outcome of the last navigation step
   void set_found(bool found) { found_ = found; }  // for searches that move the cursor
   // The node at that index; the root for an index outside the table.
-  const Node& node(int index) const;
+  const Node& node(int index) const { return valid(index) ? at(index) : at(0); }
 
   // Building: each adds one node, moves the cursor onto it and returns its
   // index. Links carried by the given node are ignored.

@@ -66,7 +66,7 @@ char* empty_bytes() { return empty_block + 1; }
 
 // Room a named element gets from the start for a few short attributes, so
 // that building one takes a single allocation.
-constexpr std::size_t attribute_room = 32;
+constexpr std::size_t attribute_room = 48;
 
 // Largest bytes of one read of a script file, its terminator not counted.
 constexpr std::size_t script_read_limit = 65535;

@@ -1,5 +1,6 @@
 #include <sys/stat.h>
 
+#include <array>
 #include <cstdio>
 #include <string_view>
 
@@ -42,13 +43,24 @@ View rtrimmed(View v) {
   return v;
 }
 
-bool is_name_start(unsigned char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80;
-}
+// What each byte may be in an XML name, looked up rather than tested.
+constexpr unsigned char name_start = 1;
+constexpr unsigned char name_char = 2;
+constexpr auto name_class = [] {
+  std::array<unsigned char, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    const bool start =
+        (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80;
+    const bool inner = start || (c >= '0' && c <= '9') || c == '-' || c == '.';
+    table[static_cast<std::size_t>(c)] =
+        static_cast<unsigned char>((start ? name_start : 0) | (inner ? name_char : 0));
+  }
+  return table;
+}();
 
-bool is_name_char(unsigned char c) {
-  return is_name_start(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-}
+bool is_name_start(unsigned char c) { return (name_class[c] & name_start) != 0; }
+
+bool is_name_char(unsigned char c) { return (name_class[c] & name_char) != 0; }
 
 // Bytes above ASCII are taken as name characters: the full rule needs the
 // Unicode tables, and the expanded mode never writes names from the source.
@@ -106,10 +118,19 @@ std::optional<OptionParts> split_option(View line) {
 
 Element option_element(const OptionParts& parts, View active) {
   Element option(option_name);
-  // Length marks take a byte each below 128 bytes; reserving for the rest
-  // keeps the element to one allocation.
-  option.reserve(option_name.length() + parts.key.size() + parts.value.size() +
-                 parts.comment.size() + active.size() + 48);
+  // The bytes the element will hold, each length mark taken as one byte (as
+  // it is below 128): reserved, they keep it to one allocation.
+  std::size_t bytes = option_name.length() + 2;
+  const auto count = [&bytes](View name, View value) { bytes += name.size() + value.size() + 2; };
+  if (expand_mode) {
+    count(name_attribute.view(), parts.key);
+    count(value_attribute.view(), parts.value);
+  } else {
+    count(parts.key, parts.value);
+  }
+  if (!parts.comment.empty()) count(comment_attribute.view(), parts.comment);
+  if (!active.empty()) count(active_attribute.view(), active);
+  option.reserve(bytes);
   if (expand_mode) {
     option.append_attribute(name_attribute.view(), parts.key);
     option.append_attribute(value_attribute.view(), parts.value);
@@ -134,7 +155,7 @@ View section_name(View line) {
 Element section_element(View name) {
   if (!expand_mode) return Element(Text(name));
   Element title(title_name);
-  title.reserve(title_name.length() + name.size() + 16);
+  title.reserve(title_name.length() + name_attribute.length() + name.size() + 4);
   title.append_attribute(name_attribute.view(), name);
   return title;
 }
@@ -178,7 +199,7 @@ const Text data_attribute("data");
 
 Element comment_element(View text) {
   Element comment(comment_attribute);
-  comment.reserve(comment_attribute.length() + text.size() + 16);
+  comment.reserve(comment_attribute.length() + data_attribute.length() + text.size() + 4);
   comment.append_attribute(data_attribute.view(), text);
   return comment;
 }
