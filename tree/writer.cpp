@@ -14,8 +14,9 @@ namespace {
 constexpr char spaces[] = "                                                 ";
 static_assert(sizeof spaces > indent_limit, "the run must cover the deepest indentation");
 
-// Bytes a writer gathers before it hands them to the stream.
-constexpr std::size_t block_size = 8192;
+// Bytes a writer gathers before it hands them to the stream: a large tree
+// then goes out in few system calls.
+constexpr std::size_t block_size = std::size_t{1} << 16;
 
 // Which bytes XML escapes: markup ones always, the double quote inside quotes.
 constexpr unsigned char markup = 1;

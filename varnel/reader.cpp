@@ -189,6 +189,9 @@ private:
   bool first_ = true;
 };
 
+// Bytes the streams of a run buffer, rather than the default few pages.
+constexpr std::size_t stream_buffer_size = std::size_t{1} << 16;
+
 bool is_readable_file(std::FILE* f) {
   struct stat info {};
   return ::fstat(::fileno(f), &info) == 0 && !S_ISDIR(info.st_mode);
@@ -298,6 +301,8 @@ bool read_ini(const Text& source, Dom& tree) {
   File in = open_file(source.c_str(), "r");
   // A directory opens for reading on POSIX hosts but has no lines to give.
   if (!in || !is_readable_file(in.get())) return false;
+  // A large source is read in few system calls.
+  std::setvbuf(in.get(), nullptr, _IOFBF, stream_buffer_size);
   skip_byte_order_mark(in.get());
 
   Linker linker(tree);
