@@ -113,29 +113,25 @@ Element& Element::operator=(const Element& other) {
   return *this;
 }
 
-Element::Element(Element&& other) noexcept
-    : bytes_(std::move(other.bytes_)),
-      size_(other.size_),
-      capacity_(other.capacity_),
-      cursor_(other.cursor_),
-      count_(other.count_),
-      valid_(other.valid_) {
-  other.bytes_.reset(empty_bytes());
-  other.size_ = empty_size;
-  other.capacity_ = 0;
-  other.cursor_ = empty_size;
-  other.count_ = 0;
-  other.valid_ = 0;
-}
+Element::Element(Element&& other) noexcept : Element() { *this = std::move(other); }
 
 Element& Element::operator=(Element&& other) noexcept {
   if (this != &other) {
-    bytes_ = std::move(other.bytes_);
-    size_ = other.size_;
-    capacity_ = other.capacity_;
-    cursor_ = other.cursor_;
+    if (other.owns_bytes() || other.bytes_.get() == empty_bytes()) {
+      bytes_ = std::move(other.bytes_);
+      size_ = other.size_;
+      capacity_ = other.capacity_;
+      cursor_ = other.cursor_;
+      valid_ = other.valid_;
+    } else {
+      // Bytes borrowed from a Dom's chunks stay there: they live only as long as that Dom.
+      const std::uint32_t cursor = other.cursor_;
+      const std::uint32_t valid = other.valid_;
+      *this = static_cast<const Element&>(other);
+      cursor_ = cursor;
+      valid_ = valid;
+    }
     count_ = other.count_;
-    valid_ = other.valid_;
     other.bytes_.reset(empty_bytes());
     other.size_ = empty_size;
     other.capacity_ = 0;

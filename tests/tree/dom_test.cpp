@@ -252,6 +252,22 @@ TEST(DomBuilding, PlacedElementsChangeInPlaceAndStayApart) {
   EXPECT_EQ(copy.get_attribute("k").length(), 40000);
 }
 
+TEST(DomBuilding, ElementsMovedOutOfADomOutliveIt) {
+  Element taken;
+  {
+    Dom dom;
+    dom.add_element_child(element("e", "k", "v"));
+    dom.current_element().reset_attribute_cursor();
+    taken = std::move(dom.current_element());
+    EXPECT_TRUE(dom.node(1).element().name().is_empty());
+    EXPECT_EQ(dom.node(1).element().attribute_count(), 0);
+  }
+  EXPECT_EQ(taken.name(), "e");
+  EXPECT_EQ(taken.get_attribute("k"), "v");
+  EXPECT_TRUE(taken.attribute_cursor_valid());
+  EXPECT_EQ(taken.cursor_attribute_name(), "k");
+}
+
 TEST(ElementAttributes, AppendedViewsMayPointIntoTheElement) {
   Element e{Text("e")};
   e.reserve(4);  // less than it holds: nothing changes
