@@ -4,7 +4,7 @@ JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE   ?= cmake
 CTEST   ?= ctest
 
-.PHONY: all demo test deps release check sanitize bench clean
+.PHONY: all demo test deps release check sanitize fuzz fuzz-smoke bench clean
 
 all: release
 
@@ -19,8 +19,9 @@ release: deps
 demo: release
 	@sh scripts/demo $(BUILD)/release
 
-# The whole suite twice: a warnings-as-errors build, then the sanitizers.
-test: check sanitize
+# The whole suite twice: a warnings-as-errors build, then the sanitizers;
+# then each fuzz target briefly, where Clang can build them.
+test: check sanitize fuzz-smoke
 
 check: deps
 	$(CMAKE) -S . -B $(BUILD)/check -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_WERROR=ON
@@ -32,6 +33,23 @@ sanitize: deps
 	$(CMAKE) --build $(BUILD)/sanitize -j $(JOBS)
 	cd $(BUILD)/sanitize && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 		$(CTEST) --output-on-failure -j $(JOBS)
+
+# libFuzzer targets (fuzz/), built with Clang and the sanitizers, each run
+# for FUZZ_SECONDS; new inputs collect in $(BUILD)/fuzz/fuzz-corpus.
+CLANGXX      ?= clang++
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	$(CMAKE) -S . -B $(BUILD)/fuzz -DCMAKE_CXX_COMPILER=$(CLANGXX) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DVARNEL_TESTS=OFF -DVARNEL_WERROR=ON -DVARNEL_FUZZ=ON
+	$(CMAKE) --build $(BUILD)/fuzz -j $(JOBS)
+	sh scripts/fuzz $(BUILD)/fuzz $(FUZZ_SECONDS)
+
+fuzz-smoke:
+	@if sh scripts/fuzz --can-build $(CLANGXX); then \
+		$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=10; \
+	else \
+		echo "fuzz: skipped, $(CLANGXX) cannot link libFuzzer programs (Debian: clang, libclang-rt-14-dev)"; \
+	fi
 
 bench: deps
 	$(CMAKE) -S . -B $(BUILD)/bench -DCMAKE_BUILD_TYPE=Release -DVARNEL_TESTS=OFF -DVARNEL_BENCH=ON

@@ -278,7 +278,7 @@ Conversion convert_file(const Text& source, const Text& target) {
   Sink out(file.get());
   out << (light_mode ? "xml\noptions\n" : "<?xml version=\"1.0\"?>\n<options>\n");
   skip_byte_order_mark(in.get());
-  LineReader reader(in.get());
+  LineReader reader(in.get(), NulBytes::drop);
   std::string joined;
   View raw;
   while (reader.next(raw)) {

@@ -19,8 +19,9 @@ struct Conversion {
   Text file;  // the file the failure concerns; empty after a conversion
 };
 
-// Converts the whole source into the target. On a failure reports nothing
-// itself; a source that cannot be opened leaves no target behind.
+// Converts the whole source into the target; NUL bytes in the source are
+// dropped, as XML cannot carry them. On a failure reports nothing itself; a
+// source that cannot be opened leaves no target behind.
 Conversion convert_file(const Text& source, const Text& target);
 
 // `<comment value="..." />`, with "--" broken up as "- -".

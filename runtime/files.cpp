@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -85,13 +86,20 @@ Text read_line(std::FILE* in) {
 }
 
 bool LineReader::next(std::string_view& line) {
-  // getline grows the buffer to the line and counts embedded NUL bytes too.
-  char* raw = buffer_.release();
-  const ssize_t n = ::getline(&raw, &capacity_, in_);
-  buffer_.reset(raw);
-  if (n <= 0) return false;
-  line = std::string_view(raw, static_cast<std::size_t>(n));
-  return true;
+  for (;;) {
+    // getline grows the buffer to the line and counts embedded NUL bytes too.
+    char* raw = buffer_.release();
+    const ssize_t got = ::getline(&raw, &capacity_, in_);
+    buffer_.reset(raw);
+    if (got <= 0) return false;
+    char* end = raw + got;
+    if (nul_ == NulBytes::drop && std::memchr(raw, '\0', static_cast<std::size_t>(got)) != nullptr) {
+      end = std::remove(raw, end, '\0');
+      if (end == raw) continue;  // NUL bytes alone, at the end of the file
+    }
+    line = std::string_view(raw, static_cast<std::size_t>(end - raw));
+    return true;
+  }
 }
 
 Text read_whole_line(std::FILE* in) {

@@ -89,13 +89,18 @@ Text read_line(std::FILE* in);
 // "" at the end of the file or on an error.
 Text read_whole_line(std::FILE* in);
 
+// What a LineReader does with NUL bytes inside a line. XML cannot carry
+// them, so the converters drop them; a line left empty by that is skipped.
+enum class NulBytes : bool { keep, drop };
+
 // Reads whole lines of any length through one reused buffer: the fast path
 // of the converters, which see every line only once.
 class LineReader {
 public:
-  explicit LineReader(std::FILE* in) : in_(in) {}
-  // The next line with its line feed, valid until the next call; false at the
-  // end of the file or on an error (the stream's indicators tell which).
+  explicit LineReader(std::FILE* in, NulBytes nul = NulBytes::keep) : in_(in), nul_(nul) {}
+  // The next line with its line feed, never empty, valid until the next
+  // call; false at the end of the file or on an error (the stream's
+  // indicators tell which).
   bool next(std::string_view& line);
 
 private:
@@ -103,6 +108,7 @@ private:
     void operator()(char* p) const { std::free(p); }
   };
   std::FILE* in_;
+  NulBytes nul_;
   std::unique_ptr<char, Free> buffer_;
   std::size_t capacity_ = 0;
 };

@@ -1,5 +1,6 @@
 #include "runtime/text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
@@ -120,15 +121,18 @@ int Text::find_nocase(const Text& needle, int from) const {
   return -1;
 }
 
-Text Text::slice(int start, int end, End bound) const {
-  const int n = length();
+// slice and splice count in 64 bits: an exclusive end of INT_MIN, made
+// inclusive, would overflow an int.
+Text Text::slice(int start_at, int end_at, End bound) const {
+  const std::int64_t n = length();
+  std::int64_t start = start_at, end = end_at;
   if (n == 0 || (start == 0 && end == 0)) return Text();
   if (bound == End::exclusive && end != 0) --end;
-  if (start < 0) start = std::max(start + n, 0);
+  if (start < 0) start = std::max<std::int64_t>(start + n, 0);
   if (start >= n) return Text();
-  if (end < 0) end = std::max(end + n, 0);
+  if (end < 0) end = std::max<std::int64_t>(end + n, 0);
   if (end >= n) end = n - 1;
-  const int count = end - start + 1;
+  const std::int64_t count = end - start + 1;
   if (count <= 0) return Text();
   return Text(bytes_.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(count)));
 }
@@ -210,8 +214,9 @@ void Text::insert(int pos, const Text& x) {
   }
 }
 
-void Text::splice(int start, int end, const Text& x, End bound) {
-  const int n = length();
+void Text::splice(int start_at, int end_at, const Text& x, End bound) {
+  const std::int64_t n = length();
+  std::int64_t start = start_at, end = end_at;
   if (n == 0) {
     bytes_ = x.bytes_;
     return;
@@ -222,7 +227,7 @@ void Text::splice(int start, int end, const Text& x, End bound) {
     if (end < 0) return;
   }
   if (end >= n) end = n - 1;
-  if (start < 0) start = std::max(start + n, 0);
+  if (start < 0) start = std::max<std::int64_t>(start + n, 0);
   if (end + 1 < start) return;
   if (start >= n) {
     bytes_ += x.bytes_;

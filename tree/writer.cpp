@@ -18,13 +18,17 @@ static_assert(sizeof spaces > indent_limit, "the run must cover the deepest inde
 // then goes out in few system calls.
 constexpr std::size_t block_size = std::size_t{1} << 16;
 
-// Which bytes XML escapes: markup ones always, the double quote inside quotes.
+// Which bytes XML escapes: markup ones always, the double quote inside
+// double quotes, and inside any quotes the white space an XML reader would
+// turn into a space in an attribute value.
 constexpr unsigned char markup = 1;
 constexpr unsigned char quote_mark = 2;
+constexpr unsigned char value_space = 4;
 constexpr auto escape_class = [] {
   std::array<unsigned char, 256> table{};
   table['&'] = table['<'] = table['>'] = markup;
   table['"'] = quote_mark;
+  table['\t'] = table['\n'] = table['\r'] = value_space;
   return table;
 }();
 
@@ -33,6 +37,9 @@ std::string_view entity(char c) {
     case '&': return "&amp;";
     case '<': return "&lt;";
     case '>': return "&gt;";
+    case '\t': return "&#9;";
+    case '\n': return "&#10;";
+    case '\r': return "&#13;";
     default: return "&quot;";
   }
 }
@@ -106,9 +113,8 @@ public:
     text(std::string_view(spaces, static_cast<std::size_t>(n)));
   }
 
-  // Text for XML: "&", "<" and ">" always, the double quote inside quotes.
-  void escaped(std::string_view s, bool in_quotes) {
-    const unsigned char wanted = in_quotes ? (markup | quote_mark) : markup;
+  // Text for XML: the bytes of the classes wanted (see escape_class).
+  void escaped(std::string_view s, unsigned char wanted) {
     const char* run = s.data();
     const char* const end = run + s.size();
     for (const char* at = run; at != end;) {
@@ -130,7 +136,7 @@ public:
   // Character data: escaped in XML, as it stands in the light forms.
   void data(std::string_view s) {
     if (xml()) {
-      escaped(s, false);
+      escaped(s, markup);
     } else {
       text(s);
     }
@@ -154,11 +160,11 @@ public:
     if (quoted && s.size() >= 2 && s.back() == quote &&
         inside.find(quote) == std::string_view::npos) {
       byte(quote);
-      escaped(inside, false);
+      escaped(inside, markup | value_space);
       byte(quote);
     } else {
       byte('"');
-      escaped(s, true);
+      escaped(s, markup | quote_mark | value_space);
       byte('"');
     }
   }

@@ -4,7 +4,9 @@
 //
 // XML escapes "&", "<", ">" and, inside quotes, the double quote, so the
 // document is well-formed whenever the names are and one element holds all
-// the others; other bytes go out as they are. The light forms write every
+// the others; inside quotes tab, line feed and carriage return become
+// character references, which XML readers keep (they turn the bytes
+// themselves into spaces). Other bytes go out as they are. The light forms write every
 // text byte for byte. The sink, format code and indentation level are kept in
 // the Dom (Dom::output) from one write to the next.
 #pragma once

@@ -27,6 +27,15 @@ int fail(const char* what, const Text& file) {
   return 1;
 }
 
+// A source whose lines all fit no rule gives the root alone, which store
+// leaves unwritten; the target is then made empty rather than left as an
+// earlier run wrote it.
+bool store_target(const Text& target) {
+  if (!ini_tree.is_empty()) return store(ini_tree, target, light_output ? format_light : format_xml);
+  File out = open_file(target.c_str(), "w");
+  return out && close_file(out);
+}
+
 }  // namespace
 
 void print_usage() {
@@ -82,18 +91,9 @@ int run_varnel(int argc, const char* const* argv) {
 
   say("Converting " + source + " into " + target + " ...\n");
   if (!read_ini(source, ini_tree)) return fail("Cannot open", source);
-  // A source that gives no element at all ("[]" alone) still replaces the
-  // target: with nothing, not with what an earlier run left there.
-  const bool stored = ini_tree.is_empty()
-                          ? [&] {
-                              File empty = open_file(target.c_str(), "w");
-                              return empty && close_file(empty);
-                            }()
-                          : store(ini_tree, target, light_output ? format_light : format_xml);
-  if (!stored) {
-    return fail("Cannot open", target);
-  }
-  say("Storing dom tree into " + intermediate + "\n");
+  if (!store_target(target)) return fail("Cannot open", target);
+  say("Storing dom tree into " + intermediate + "
+");
   // Each line is followed by one more line feed, as the Array's save writes it.
   File out = open_file(intermediate.c_str(), "w");
   if (out) std::setvbuf(out.get(), nullptr, _IOFBF, intermediate_buffer_size);

@@ -19,7 +19,8 @@ extern Dom ini_tree;         // the tree of the run
 extern Text comment_prefix;  // the first comment character of the source, or ""
 extern Array ini_lines;      // the regenerated INI lines, each ending in "\n"
 
-// Reads the INI file into `tree` (reset first) and sets comment_prefix.
+// Reads the INI file into `tree` (reset first) and sets comment_prefix; NUL
+// bytes in the source are dropped, as XML cannot carry them.
 // Names that will not make well-formed XML in the default mode are reported
 // on standard error, one line per source line. false (tree then holds the
 // root alone) when the source cannot be opened or read.

@@ -2,7 +2,6 @@
 
 #include <expat.h>
 
-#include <array>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -314,7 +313,7 @@ bool read_ini(const Text& source, Dom& tree) {
   skip_byte_order_mark(in.get());
 
   Linker linker(tree);
-  LineReader reader(in.get());
+  LineReader reader(in.get(), NulBytes::drop);
   View raw;
   long line_number = 0;
   bool at_end = false;

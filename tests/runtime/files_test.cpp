@@ -46,6 +46,25 @@ TEST(LineReading, EndOfFileRuleAndLongLines) {
   EXPECT_EQ(lines_seen(path, kit::read_whole_line), (Strings{x + "\n", ""}));
 }
 
+// The converters drop NUL bytes; a last line of nothing else is no line.
+TEST(LineReading, NulBytesKeptOrDropped) {
+  TempDir dir;
+  const std::string bytes("a\0b\n\0\0\n\0", 9);
+  const std::string path = dir.write("nul", bytes);
+  for (const auto nul : {kit::NulBytes::keep, kit::NulBytes::drop}) {
+    const kit::File in(std::fopen(path.c_str(), "r"));
+    kit::LineReader reader(in.get(), nul);
+    Strings lines;
+    std::string_view line;
+    while (reader.next(line)) lines.emplace_back(line);
+    if (nul == kit::NulBytes::keep) {
+      EXPECT_EQ(lines, (Strings{bytes.substr(0, 4), bytes.substr(4, 3), bytes.substr(7)}));
+    } else {
+      EXPECT_EQ(lines, (Strings{"ab\n", "\n"}));
+    }
+  }
+}
+
 TEST(Streams, OpenBlocksSeekAndWriteErrors) {
   TempDir dir;
   kit::File in = kit::open_file(dir.write("digits", "0123456789").c_str(), "r");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <sstream>
 
 #include "runtime/text.h"
@@ -128,6 +129,10 @@ TEST(TextSlice, PositionsCountFromEitherEnd) {
   EXPECT_EQ(t.slice(-1, 0, End::exclusive).str(), "");
   EXPECT_EQ(t.slice(2, 3, End::exclusive).str(), "c");
   EXPECT_EQ(Text("").slice(0, 5, End::inclusive).str(), "");
+  // An exclusive INT_MIN end is one below INT_MIN, still before the start
+  // once the length is added (found by fuzzing: it used to wrap to INT_MAX).
+  EXPECT_EQ(t.slice(0, INT_MIN, End::exclusive).str(), "a");
+  EXPECT_EQ(t.slice(INT_MIN, INT_MAX, End::exclusive).str(), "abcdef");
 }
 
 TEST(TextTrim, WhitespaceButNotFormFeed) {
@@ -207,6 +212,8 @@ TEST(TextSplice, ReplacesARange) {
   EXPECT_EQ(spliced("abcdef", 0, -100, End::inclusive), "abcdef");    // end still negative
   EXPECT_EQ(spliced("abcdef", 2, 1, End::inclusive), "abXYcdef");     // empty range inserts
   EXPECT_EQ(spliced("", 3, 4, End::inclusive), "XY");
+  EXPECT_EQ(spliced("abcdef", 0, INT_MIN, End::exclusive), "abcdef");  // end still negative
+  EXPECT_EQ(spliced("abcdef", INT_MIN, INT_MAX, End::inclusive), "XY");
 }
 
 TEST(TextSetAt, OverwritesOrAppends) {

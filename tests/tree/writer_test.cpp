@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "loaded_tree.h"
 #include "support/capture.h"
 #include "support/temp_dir.h"
 #include "support/xml_check.h"
@@ -96,6 +97,8 @@ TEST(Writers, AttributeValueQuoting) {
       {"\"<&>\"", "\"&lt;&amp;&gt;\"", "\"<&>\""},
       {"a<b&c>", "\"a&lt;b&amp;c&gt;\"", "\"a<b&c>\""},
       {"\"", "\"&quot;\"", "\""},
+      {"a\tb\nc\rd", "\"a&#9;b&#10;c&#13;d\"", "\"a\tb\nc\rd\""},
+      {"'x\ny'", "'x&#10;y'", "'x\ny'"},
   };
   Dom dom;
   for (const Case& c : cases) {
@@ -105,6 +108,18 @@ TEST(Writers, AttributeValueQuoting) {
     dom.output().format_code = kit::format_light;
     EXPECT_EQ(kit_test::capture([&] { kit::put_value(dom, c.value); }).out, c.light);
   }
+}
+
+// XML readers turn tab, line feed and carriage return in a value into spaces;
+// as character references they come back (found by fuzzing the round trip).
+TEST(Writers, ValueWhiteSpaceSurvivesALoad) {
+  Dom dom;
+  dom.add_element_child(element("e", {{"plain", "a\tb\nc\r\nd"}, {"quoted", "'x\ny'"}}));
+  kit_test::TempDir dir;
+  const std::string path = dir.file("e.xml");
+  ASSERT_TRUE(kit::store(dom, path.c_str(), kit::format_xml));
+  const Dom loaded = kit_test::tree_of(kit_test::read_file(path));
+  EXPECT_EQ(kit_test::top(loaded), "e[plain=a\tb\nc\r\nd quoted=x\ny]");
 }
 
 TEST(Writers, DataEscapedOnlyInXml) {

@@ -11,6 +11,18 @@ mended = (
     "end = 1,"
 )
 long_value = ",".join("v%05d" % i for i in range(20000))  # ~120,000 bytes
+
+def binary(n):
+    # Bytes of every value, spread by a linear congruential generator.
+    x, out = 12345, bytearray()
+    for _ in range(n):
+        x = (x * 1103515245 + 12345) % 2**31
+        out.append(x >> 16 & 0xFF)
+    return bytes(out)
+nul_lines = b"[Gen\0eral]\nna\0me = De\0mo\0\nlist = a\0\0, b ; two\0 items\n\0\0\n\0"
+bad_utf8 = b"[Caf\xe9]\nname = \xff\xfevalue\ncut = \xe2\x82\n# \xc0\xaf overlong\n"
+binary_why = "Bytes are copied as they are, NUL bytes aside: control bytes and invalid UTF-8 reach the target.\n"
+utf8_why = "Bytes are copied as they are: invalid UTF-8 reaches the target, which XML readers reject.\n"
 CASES = [
     ("example-xml", "-xml conf.txt", {"conf.txt": example}, None),
     ("example-light", "-light conf.txt", {"conf.txt": example}, None),
@@ -43,4 +55,8 @@ CASES = [
     ("target-full-device", "conf.txt /dev/full", {"conf.txt": example}, None),
     ("target-is-source-by-link", "conf.txt link.xml", {"conf.txt": example}, "ln -s conf.txt link.xml\n"),
     ("target-is-source-by-path", "conf.txt ./conf.txt", {"conf.txt": example}, None),
+    ("binary-source", "-xml data.bin", {"data.bin": binary(4096)}, None, {"not-well-formed": binary_why}),
+    ("nul-bytes-in-line", "-xml conf.txt", {"conf.txt": nul_lines}, None),
+    ("invalid-utf8", "-xml conf.txt", {"conf.txt": bad_utf8}, None, {"not-well-formed": utf8_why}),
+    ("cr-only-line-ends", "-xml conf.txt", {"conf.txt": example.replace("\n", "\r")}, None),
 ]

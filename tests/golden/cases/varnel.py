@@ -25,6 +25,18 @@ reader = (
 )
 regen = "[main]\ncolor=red\n#size=10\n; note\n"
 long_value = "x" * 120000
+
+def binary(n):
+    # Bytes of every value, spread by a linear congruential generator.
+    x, out = 12345, bytearray()
+    for _ in range(n):
+        x = (x * 1103515245 + 12345) % 2**31
+        out.append(x >> 16 & 0xFF)
+    return bytes(out)
+nul_lines = b"[ma\0in]\ncol\0or = r\0ed ; no\0te\n\0\n#si\0ze=10\n\0"
+bad_utf8 = b"[caf\xe9]\nname = \xff\xfevalue\ncut = \xe2\x82\n# \xc0\xaf overlong\n"
+binary_why = "Bytes are copied as they are, NUL bytes aside: control bytes and invalid UTF-8 reach the target.\n"
+utf8_why = "Bytes are copied as they are: invalid UTF-8 reaches the target, which XML readers reject.\n"
 CASES = [
     ("example", "setup.ini", {"setup.ini": example}, None),
     ("example-expand", "-expand setup.ini", {"setup.ini": example}, None),
@@ -32,7 +44,8 @@ CASES = [
     ("expand-light", "-expand -light setup.ini", {"setup.ini": example}, None),
     ("light-expand", "-light -expand setup.ini", {"setup.ini": example}, None),
     ("reader-lines", "-expand setup.ini", {"setup.ini": reader}, None),
-    ("reader-lines-default", "setup.ini", {"setup.ini": reader}, None),
+    ("reader-lines-default", "setup.ini", {"setup.ini": reader}, None,
+     {"not-well-formed": "Keys with spaces and an empty key make attribute names XML rejects; the run warns about them.\n"}),
     ("regenerated", "setup.ini", {"setup.ini": regen}, None),
     ("regenerated-expand", "-expand setup.ini", {"setup.ini": regen}, None),
     ("empty-source", "-expand setup.ini", {"setup.ini": ""}, None),
@@ -61,7 +74,10 @@ CASES = [
     ("target-is-source-by-link", "setup.ini link.xml", {"setup.ini": example}, "ln -s setup.ini link.xml\n"),
     ("target-is-source-by-path", "setup.ini ./setup.ini", {"setup.ini": example}, None),
     ("intermediate-is-source", "setup.tmp", {"setup.tmp": example}, None),
-]
-CASES += [
-    ("no-element-replaces-target", "setup.ini", {"setup.ini": "[]", "setup.xml": "stale\n"}, None),
+    ("binary-source", "-expand data.bin", {"data.bin": binary(4096)}, None, {"not-well-formed": binary_why}),
+    ("nul-bytes-in-line", "-expand setup.ini", {"setup.ini": nul_lines}, None),
+    ("nul-bytes-in-line-default", "setup.ini", {"setup.ini": nul_lines}, None),
+    ("invalid-utf8", "-expand setup.ini", {"setup.ini": bad_utf8}, None, {"not-well-formed": utf8_why}),
+    ("cr-only-line-ends", "-expand setup.ini", {"setup.ini": example.replace("\n", "\r")}, None),
+    ("no-element-stale-target", "setup.ini", {"setup.ini": "key", "setup.xml": "<stale />\n"}, None),
 ]

@@ -1,0 +1,61 @@
+// The configuration converter on a whole file, in both forms. Properties:
+// every conversion succeeds; the light form is the XML form without its
+// angle brackets (every "<" and ">" of the XML form is markup, the rest
+// escaped); and the XML form is well-formed whenever the source is text XML
+// can carry.
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "dorsik/translate.h"
+#include "support.h"
+#include "support/xml_check.h"
+
+namespace {
+
+constexpr std::string_view xml_start = "<?xml version=\"1.0\"?>\n<options>\n";
+constexpr std::string_view xml_end = "</options>";
+constexpr std::string_view light_start = "xml\noptions\n";
+constexpr std::string_view light_end = "/xml\n/options";
+
+// The text between the document's fixed start and end.
+std::string_view body(std::string_view document, std::string_view start, std::string_view end) {
+  const bool framed = document.size() >= start.size() + end.size() &&
+                      document.substr(0, start.size()) == start &&
+                      document.substr(document.size() - end.size()) == end;
+  fuzz::check(framed, "the target has the document start and end", document);
+  return document.substr(start.size(), document.size() - start.size() - end.size());
+}
+
+std::string converted(const fuzz::MemoryFile& source, const fuzz::MemoryFile& target, bool light) {
+  kit::light_mode = light;
+  const kit::Conversion result = kit::convert_file(kit::Text(source.path()), kit::Text(target.path()));
+  fuzz::check(result.outcome == kit::Outcome::converted, "a readable source converts");
+  return target.read();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static fuzz::MemoryFile source, xml, light;
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  source.write(input);
+
+  const std::string xml_form = converted(source, xml, false);
+  const std::string light_form = converted(source, light, true);
+
+  std::string unbracketed(body(xml_form, xml_start, xml_end));
+  unbracketed.erase(std::remove_if(unbracketed.begin(), unbracketed.end(),
+                                   [](char c) { return c == '<' || c == '>'; }),
+                    unbracketed.end());
+  fuzz::check(unbracketed == body(light_form, light_start, light_end),
+              "the light form is the XML form without angle brackets", light_form);
+
+  if (fuzz::is_xml_text(input)) {
+    const std::string error = kit_test::xml_error(xml_form);
+    fuzz::check(error.empty(), "the XML form of text is well-formed", error + "\n" + xml_form);
+  }
+  return 0;
+}

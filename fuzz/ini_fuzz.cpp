@@ -1,0 +1,83 @@
+// The INI reader, the tree writers and the regenerator on a whole file, in
+// the default and the expanded mode. Properties: reading and storing
+// succeed; the XML of a source that is text XML can carry is well-formed in
+// the expanded mode, and in the default mode too when the source is ASCII
+// and the reader warned about no name; the regenerator gives one line per
+// top-level element, and its lines read back as one element each (plus the
+// "blank" the final line feed leaves).
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "support.h"
+#include "support/xml_check.h"
+#include "tree/writer.h"
+#include "varnel/ini.h"
+
+namespace {
+
+int top_level_count(const kit::Dom& tree) {
+  int count = 0;
+  for (int i = tree.node(0).child(); i > 0; i = tree.node(i).next()) ++count;
+  return count;
+}
+
+void check_mode(bool expand, std::string_view input, const fuzz::MemoryFile& source) {
+  static fuzz::MemoryFile xml, light, warnings, regenerated;
+  static kit::Dom reread;
+  kit::expand_mode = expand;
+
+  bool read = false;
+  {
+    fuzz::StderrCapture capture(warnings);
+    read = kit::read_ini(kit::Text(source.path()), kit::ini_tree);
+  }
+  fuzz::check(read, "a readable source reads");
+  // A last line that fits no rule and has no line feed can leave none.
+  const int elements = top_level_count(kit::ini_tree);
+
+  // store writes no file for a tree holding the root alone.
+  xml.write("");
+  fuzz::check(kit::store(kit::ini_tree, kit::Text(xml.path()), kit::format_xml), "XML stores");
+  fuzz::check(kit::store(kit::ini_tree, kit::Text(light.path()), kit::format_light),
+              "the light form stores");
+  const bool names_checked = expand || (fuzz::is_ascii_xml_text(input) && warnings.read().empty());
+  if (names_checked && fuzz::is_xml_text(input)) {
+    const std::string target = xml.read();
+    const std::string error = kit_test::xml_content_error(target);
+    fuzz::check(error.empty(), expand ? "expanded XML of text is well-formed"
+                                      : "default XML of ASCII text without warnings is well-formed",
+                error + "\n" + target);
+  }
+
+  std::string lines;
+  int line_count = 0;
+  kit::regenerate_ini([&](std::string_view line) {
+    fuzz::check(!line.empty() && line.back() == '\n' && line.find('\n') == line.size() - 1,
+                "a regenerated line is one line", line);
+    lines += line;
+    ++line_count;
+    return true;
+  });
+  fuzz::check(line_count == elements, "one regenerated line per top-level element", lines);
+
+  regenerated.write(lines);
+  {
+    fuzz::StderrCapture capture(warnings);
+    read = kit::read_ini(kit::Text(regenerated.path()), reread);
+  }
+  fuzz::check(read && top_level_count(reread) == line_count + 1,
+              "regenerated lines read back one element each", lines);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static fuzz::MemoryFile source;
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  source.write(input);
+  check_mode(false, input, source);
+  check_mode(true, input, source);
+  return 0;
+}
