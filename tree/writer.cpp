@@ -44,10 +44,10 @@ std::string_view entity(char c) {
   }
 }
 
-// Whether the eight bytes at `at` hold one that XML escapes (the double
-// quote counted only inside quotes), word-wide: a zero byte of the word
-// xor the wanted byte marks a match.
-bool may_escape(const char* at, bool in_quotes) {
+// Whether the eight bytes at `at` may hold one of the classes wanted (see
+// escape_class), word-wide: a zero byte of the word xor the wanted byte
+// marks a match.
+bool may_escape(const char* at, unsigned char wanted) {
   constexpr std::uint64_t ones = 0x0101010101010101u;
   constexpr std::uint64_t highs = 0x8080808080808080u;
   std::uint64_t word;
@@ -56,7 +56,9 @@ bool may_escape(const char* at, bool in_quotes) {
     const std::uint64_t x = word ^ (ones * c);
     return (x - ones) & ~x & highs;
   };
-  const std::uint64_t found = has('&') | has('<') | has('>') | (in_quotes ? has('"') : 0);
+  std::uint64_t found = has('&') | has('<') | has('>');
+  if ((wanted & quote_mark) != 0) found |= has('"');
+  if ((wanted & value_space) != 0) found |= has('\t') | has('\n') | has('\r');
   return found != 0;
 }
 
@@ -119,7 +121,7 @@ public:
     const char* const end = run + s.size();
     for (const char* at = run; at != end;) {
       // Most text has nothing to escape: eight bytes are passed at a time.
-      if (end - at >= 8 && !may_escape(at, in_quotes)) {
+      if (end - at >= 8 && !may_escape(at, wanted)) {
         at += 8;
         continue;
       }

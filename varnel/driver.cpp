@@ -92,8 +92,7 @@ int run_varnel(int argc, const char* const* argv) {
   say("Converting " + source + " into " + target + " ...\n");
   if (!read_ini(source, ini_tree)) return fail("Cannot open", source);
   if (!store_target(target)) return fail("Cannot open", target);
-  say("Storing dom tree into " + intermediate + "
-");
+  say("Storing dom tree into " + intermediate + "\n");
   // Each line is followed by one more line feed, as the Array's save writes it.
   File out = open_file(intermediate.c_str(), "w");
   if (out) std::setvbuf(out.get(), nullptr, _IOFBF, intermediate_buffer_size);
