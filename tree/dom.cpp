@@ -1,5 +1,10 @@
 #include "tree/dom.h"
 
+#include <sys/mman.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
 #include <tuple>
 #include <utility>
 
@@ -38,15 +43,8 @@ ScriptBlock* Node::script_payload() { return is_script() ? &other_->script : nul
 
 Text* Node::comment_payload() { return is_comment() ? &other_->comment : nullptr; }
 
-NodeTable::NodeTable(const NodeTable& other) : size_(other.size_) {
-  // Copied blocks keep their full room, so they never move either.
-  blocks_.reserve(other.blocks_.size());
-  for (std::size_t block = 0; block < other.blocks_.size(); ++block) {
-    blocks_.emplace_back();
-    blocks_.back().reserve(capacity(block));
-    blocks_.back().insert(blocks_.back().end(), other.blocks_[block].begin(),
-                          other.blocks_[block].end());
-  }
+NodeTable::NodeTable(const NodeTable& other) {
+  for (int index = 0; index < other.size_; ++index) push_back(Node(other[index]));
 }
 
 NodeTable& NodeTable::operator=(const NodeTable& other) {
@@ -56,17 +54,43 @@ NodeTable& NodeTable::operator=(const NodeTable& other) {
 
 NodeTable& NodeTable::operator=(NodeTable&& other) noexcept {
   if (this != &other) {
+    // The nodes go before the chunks their elements borrow from.
     blocks_ = std::move(other.blocks_);
+    chunks_ = std::move(other.chunks_);
+    free_ = std::exchange(other.free_, nullptr);
+    left_ = std::exchange(other.left_, 0);
+    next_chunk_bytes_ = std::exchange(other.next_chunk_bytes_, first_chunk_bytes);
     size_ = std::exchange(other.size_, 0);
     other.blocks_.clear();
+    other.chunks_.clear();
   }
   return *this;
 }
 
 std::size_t NodeTable::capacity(std::size_t block) {
   if (block == 0) return std::size_t{1} << first_shift;
-  if (block <= limit_shift - first_shift + 1) return std::size_t{1} << (block + first_shift - 1);
-  return std::size_t{1} << limit_shift;
+  if (block < doubling_blocks) return std::size_t{1} << (block + first_shift - 1);
+  return slab_nodes;
+}
+
+void* NodeTable::slab_allocate(std::size_t bytes) {
+  if (bytes < slab_bytes / 2) return ::operator new(bytes);
+  const std::size_t size = (bytes + slab_bytes - 1) & ~(slab_bytes - 1);
+  void* memory = std::aligned_alloc(slab_bytes, size);
+  if (memory == nullptr) throw std::bad_alloc();
+#ifdef MADV_HUGEPAGE
+  // Only advice: without huge pages the memory works the same.
+  ::madvise(memory, size, MADV_HUGEPAGE);
+#endif
+  return memory;
+}
+
+void NodeTable::slab_release(void* memory, std::size_t bytes) noexcept {
+  if (bytes < slab_bytes / 2) {
+    ::operator delete(memory);
+  } else {
+    std::free(memory);
+  }
 }
 
 void NodeTable::push_back(Node&& node) {
@@ -76,11 +100,46 @@ void NodeTable::push_back(Node&& node) {
     blocks_.back().reserve(capacity(block));
   }
   blocks_[block].push_back(std::move(node));
+  Node& placed = blocks_[block].back();
+  if (!placed.other_) pack(placed.element_);
   ++size_;
 }
 
+char* NodeTable::take(std::size_t bytes) {
+  if (bytes > next_chunk_bytes_ / 4) {
+    // A large element gets a chunk of its own; the current one stays in use.
+    chunks_.emplace_back(static_cast<char*>(slab_allocate(bytes)), SlabRelease{bytes});
+    return chunks_.back().get();
+  }
+  if (bytes > left_) {
+    const std::size_t size = next_chunk_bytes_;
+    chunks_.emplace_back(static_cast<char*>(slab_allocate(size)), SlabRelease{size});
+    free_ = chunks_.back().get();
+    left_ = size;
+    if (next_chunk_bytes_ < slab_bytes) next_chunk_bytes_ *= 2;
+  }
+  char* place = free_;
+  free_ += bytes;
+  left_ -= bytes;
+  return place;
+}
+
+void NodeTable::pack(Element& element) {
+  if (!element.owns_bytes()) return;
+  char* place = take(element.size_ + std::size_t{1});  // the kind byte in front
+  place[0] = 0;  // borrowed: the element never frees it
+  std::memcpy(place + 1, element.bytes_.get(), element.size_);
+  element.bytes_.reset(place + 1);
+  element.capacity_ = 0;
+}
+
 void NodeTable::clear() {
-  std::vector<std::vector<Node>>().swap(blocks_);
+  // The nodes go before the chunks their elements borrow from.
+  std::vector<Block>().swap(blocks_);
+  std::vector<Chunk>().swap(chunks_);
+  free_ = nullptr;
+  left_ = 0;
+  next_chunk_bytes_ = first_chunk_bytes;
   size_ = 0;
 }
 
@@ -125,8 +184,6 @@ void Dom::copy_from(const Dom& other) {
 bool Dom::is_first_child(int index) const {
   return index > 0 && valid(index) && at(at(index).parent_).child_ == index;
 }
-
-const Node& Dom::node(int index) const { return valid(index) ? at(index) : at(0); }
 
 int Dom::add_next(Node node) {
   const int index = node_count();

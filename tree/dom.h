@@ -61,6 +61,7 @@ public:
   int attribute_count() const { return static_cast<int>(count_); }
   void set_attribute(const Text& name, const Text& value);  // appends; no check for a twin
   void add_attribute(const Attribute& attribute);           // the same, from a pair
+  void append_attribute(std::string_view name, std::string_view value);  // the same, from views
   bool has_attribute(const Text& name) const;               // case ignored
   Text get_attribute(const Text& name) const;               // first match; "" when absent
   // Every attribute of that name (case ignored) gets the value; none is added.
@@ -70,7 +71,7 @@ public:
 
   // Calls visit(AttributeView) for every attribute in order.
   template <typename Visit> void each_attribute(Visit&& visit) const {
-    for (std::size_t at = attributes_start(); at < bytes_.size();) visit(attribute_at(at));
+    for (std::size_t at = attributes_start(); at < size_;) visit(attribute_at(at));
   }
 
   // The attribute cursor: 0 and not valid at creation.
@@ -81,17 +82,32 @@ public:
   Text cursor_attribute_name() const;          // "" when no attribute is at the cursor
   Text cursor_attribute_value() const;         // "" when no attribute is at the cursor
 
+  // Room for that many bytes of content in all, so that the attributes set
+  // next need no new allocation; nothing for a size past max_element_bytes.
+  void reserve(std::size_t bytes);
+
 private:
+  friend class NodeTable;
+  // Frees a block the element allocated; blocks it only borrows (the
+  // shared empty one, or a Dom's packed ones) are left alone.
+  struct Release {
+    void operator()(char* bytes) const;
+  };
   std::size_t attributes_start() const;
   AttributeView attribute_at(std::size_t& at) const;  // reads one and steps past it
   void replace_segment(std::size_t at, std::string_view bytes);
+  bool owns_bytes() const { return capacity_ != 0; }
   void make_room(std::size_t needed);
 
   // Name, data, then each attribute's name and value, each one behind its
-  // length: one allocation per element keeps large trees compact. An offset
-  // of 32 bits keeps the node small; a change that would take the element
-  // past max_element_bytes is ignored.
-  std::string bytes_;
+  // length: one block per element keeps large trees compact. A borrowed block
+  // is copied into one of the element's own before any change; the byte in
+  // front of a block tells which kind it is. Offsets of 32 bits keep the node
+  // small; a change that would take the element past max_element_bytes is
+  // ignored.
+  std::unique_ptr<char[], Release> bytes_;
+  std::uint32_t size_;
+  std::uint32_t capacity_;                     // 0 while the block is borrowed
   std::uint32_t cursor_;                       // byte offset of the cursor attribute
   std::uint32_t count_ : 31;
   std::uint32_t valid_ : 1;
@@ -158,6 +174,7 @@ public:
 
 private:
   friend class Dom;
+  friend class NodeTable;
   // Script and comment payloads are rare in a tree: kept out of line, they
   // leave every node the size of an element node.
   struct Other {
@@ -179,7 +196,9 @@ private:
 
 // A Dom's node table: blocks that never move once made, so references to
 // nodes stay valid as the table grows. Blocks double from a small first one
-// up to a limit, so a small tree stays small and a large one wastes little.
+// up to a limit, so a small tree stays small and a large one wastes little;
+// past that each block fills one huge page, so that a large tree takes its
+// memory in few page faults.
 class NodeTable {
 public:
   NodeTable() = default;
@@ -201,21 +220,58 @@ public:
   void clear();                                // releases every block
 
 private:
+  // The size of a huge page: blocks and chunks this large are aligned to it
+  // and offered to the system as huge pages.
+  static constexpr std::size_t slab_bytes = std::size_t{1} << 21;
+  static void* slab_allocate(std::size_t bytes);
+  static void slab_release(void* memory, std::size_t bytes) noexcept;
+  // Node blocks come from the slabs once they are large.
+  template <typename T> struct SlabAllocator {
+    using value_type = T;
+    SlabAllocator() = default;
+    template <typename U> SlabAllocator(const SlabAllocator<U>&) {}
+    T* allocate(std::size_t n) { return static_cast<T*>(slab_allocate(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t n) noexcept { slab_release(p, n * sizeof(T)); }
+    template <typename U> bool operator==(const SlabAllocator<U>&) const { return true; }
+    template <typename U> bool operator!=(const SlabAllocator<U>&) const { return false; }
+  };
+  struct SlabRelease {
+    std::size_t bytes = 0;
+    void operator()(char* memory) const noexcept { slab_release(memory, bytes); }
+  };
+  using Block = std::vector<Node, SlabAllocator<Node>>;
+  using Chunk = std::unique_ptr<char[], SlabRelease>;
+
+  // Packs an element's bytes into the table's own chunks, which it then borrows.
+  void pack(Element& element);
+  char* take(std::size_t bytes);               // room in the chunks
+
   static constexpr unsigned first_shift = 4;   // the first two blocks hold 16 nodes each
-  static constexpr unsigned limit_shift = 12;  // no block holds more than 4096
+  static constexpr unsigned limit_shift = 12;  // the doubling blocks end at 4096 nodes
+  static constexpr unsigned doubling_nodes = 2u << limit_shift;  // all the doubling blocks hold
+  static constexpr unsigned doubling_blocks = limit_shift - first_shift + 2;
+  static constexpr unsigned slab_nodes = static_cast<unsigned>(slab_bytes / sizeof(Node));
   static std::size_t capacity(std::size_t block);
   // The block and the place in it of a node index.
   static std::pair<std::size_t, std::size_t> locate(unsigned index) {
     if (index < (1u << first_shift)) return {0, index};
-    if (index < (2u << limit_shift)) {
+    if (index < doubling_nodes) {
       const unsigned width = 32 - static_cast<unsigned>(__builtin_clz(index));
       return {width - first_shift, index - (1u << (width - 1))};
     }
-    return {(index >> limit_shift) + limit_shift - first_shift,
-            index & ((1u << limit_shift) - 1)};
+    index -= doubling_nodes;
+    return {index / slab_nodes + doubling_blocks, index % slab_nodes};
   }
 
-  std::vector<std::vector<Node>> blocks_;
+  // Element bytes, packed end to end: a chunk never moves or shrinks while
+  // the table holds nodes, and outlives them (nodes are released first).
+  // Chunks double from a small first one up to a huge page.
+  static constexpr std::size_t first_chunk_bytes = std::size_t{1} << 12;
+  std::vector<Chunk> chunks_;
+  char* free_ = nullptr;                       // the unused end of the last chunk
+  std::size_t left_ = 0;
+  std::size_t next_chunk_bytes_ = first_chunk_bytes;
+  std::vector<Block> blocks_;
   int size_ = 0;
 };
 
@@ -252,7 +308,7 @@ public:
   bool found() const { return found_; }        // outcome of the last navigation step
   void set_found(bool found) { found_ = found; }  // for searches that move the cursor
   // The node at that index; the root for an index outside the table.
-  const Node& node(int index) const;
+  const Node& node(int index) const { return valid(index) ? at(index) : at(0); }
 
   // Building: each adds one node, moves the cursor onto it and returns its
   // index. Links carried by the given node are ignored.

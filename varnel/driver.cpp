@@ -15,6 +15,9 @@ namespace {
 // One to three arguments after the program name, switches included.
 constexpr int min_argument_count = 2;
 constexpr int max_argument_count = 4;
+// The intermediate file's stream buffer: its many short lines go out in
+// few system calls.
+constexpr std::size_t intermediate_buffer_size = std::size_t{1} << 16;
 
 void say(const Text& line) { write_text(stdout, line); }
 
@@ -22,6 +25,15 @@ int fail(const char* what, const Text& file) {
   std::fflush(stdout);
   std::fprintf(stderr, "%s %s\n", what, file.c_str());
   return 1;
+}
+
+// A source whose lines all fit no rule gives the root alone, which store
+// leaves unwritten; the target is then made empty rather than left as an
+// earlier run wrote it.
+bool store_target(const Text& target) {
+  if (!ini_tree.is_empty()) return store(ini_tree, target, light_output ? format_light : format_xml);
+  File out = open_file(target.c_str(), "w");
+  return out && close_file(out);
 }
 
 }  // namespace
@@ -79,27 +91,19 @@ int run_varnel(int argc, const char* const* argv) {
 
   say("Converting " + source + " into " + target + " ...\n");
   if (!read_ini(source, ini_tree)) return fail("Cannot open", source);
-  // A source that gives no element at all ("[]" alone) still replaces the
-  // target: with nothing, not with what an earlier run left there.
-  const bool stored = ini_tree.is_empty()
-                          ? [&] {
-                              File empty = open_file(target.c_str(), "w");
-                              return empty && close_file(empty);
-                            }()
-                          : store(ini_tree, target, light_output ? format_light : format_xml);
-  // store cannot tell a failed open from a failed write; either way the
-  // target was not written.
-  if (!stored) return fail("Cannot write", target);
+  if (!store_target(target)) return fail("Cannot open", target);
   say("Storing dom tree into " + intermediate + "\n");
   // Each line is followed by one more line feed, as the Array's save writes it.
   File out = open_file(intermediate.c_str(), "w");
-  const bool opened = out != nullptr;
+  if (out) std::setvbuf(out.get(), nullptr, _IOFBF, intermediate_buffer_size);
   const bool saved = out && regenerate_ini([&](std::string_view line) {
-                       return std::fwrite(line.data(), 1, line.size(), out.get()) == line.size() &&
-                              std::fputc('\n', out.get()) != EOF;
+                       // Only this function writes to the stream: no locking needed.
+                       return fwrite_unlocked(line.data(), 1, line.size(), out.get()) ==
+                                  line.size() &&
+                              putc_unlocked('\n', out.get()) != EOF;
                      }) && close_file(out);
   status = Dyn(saved);
-  if (!saved) return fail(opened ? "Cannot write" : "Cannot open", intermediate);
+  if (!saved) return fail("Cannot open", intermediate);
   return 0;
 }
 

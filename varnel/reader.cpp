@@ -123,16 +123,29 @@ std::optional<OptionParts> split_option(View line) {
   return parts;
 }
 
-Element option_element(const OptionParts& parts, const Text& active) {
+Element option_element(const OptionParts& parts, View active) {
   Element option(option_name);
+  // The bytes the element will hold, each length mark taken as one byte (as
+  // it is below 128): reserved, they keep it to one allocation.
+  std::size_t bytes = option_name.length() + 2;
+  const auto count = [&bytes](View name, View value) { bytes += name.size() + value.size() + 2; };
   if (expand_mode) {
-    option.set_attribute(name_attribute, Text(parts.key));
-    option.set_attribute(value_attribute, Text(parts.value));
+    count(name_attribute.view(), parts.key);
+    count(value_attribute.view(), parts.value);
   } else {
-    option.set_attribute(Text(parts.key), Text(parts.value));
+    count(parts.key, parts.value);
   }
-  if (!parts.comment.empty()) option.set_attribute(comment_attribute, Text(parts.comment));
-  if (!active.is_empty()) option.set_attribute(active_attribute, active);
+  if (!parts.comment.empty()) count(comment_attribute.view(), parts.comment);
+  if (!active.empty()) count(active_attribute.view(), active);
+  option.reserve(bytes);
+  if (expand_mode) {
+    option.append_attribute(name_attribute.view(), parts.key);
+    option.append_attribute(value_attribute.view(), parts.value);
+  } else {
+    option.append_attribute(parts.key, parts.value);
+  }
+  if (!parts.comment.empty()) option.append_attribute(comment_attribute.view(), parts.comment);
+  if (!active.empty()) option.append_attribute(active_attribute.view(), active);
   return option;
 }
 
@@ -149,7 +162,8 @@ View section_name(View line) {
 Element section_element(View name) {
   if (!expand_mode) return Element(Text(name));
   Element title(title_name);
-  title.set_attribute(name_attribute, Text(name));
+  title.reserve(title_name.length() + name_attribute.length() + name.size() + 4);
+  title.append_attribute(name_attribute.view(), name);
   return title;
 }
 
@@ -182,6 +196,9 @@ private:
   bool first_ = true;
 };
 
+// Bytes the streams of a run buffer, rather than the default few pages.
+constexpr std::size_t stream_buffer_size = std::size_t{1} << 16;
+
 bool is_readable_file(std::FILE* f) {
   struct stat info {};
   return ::fstat(::fileno(f), &info) == 0 && !S_ISDIR(info.st_mode);
@@ -192,7 +209,8 @@ const Text data_attribute("data");
 
 Element comment_element(View text) {
   Element comment(comment_attribute);
-  comment.set_attribute(data_attribute, Text(text));
+  comment.reserve(comment_attribute.length() + data_attribute.length() + text.size() + 4);
+  comment.append_attribute(data_attribute.view(), text);
   return comment;
 }
 
@@ -213,7 +231,7 @@ void read_line_into(View line, Linker& linker, Dom& tree, const Text& source, lo
         if (!expand_mode && !is_usable_key(parts->key, !parts->comment.empty())) {
           warn_name(source, line_number);
         }
-        linker.link(option_element(*parts, active_false));
+        linker.link(option_element(*parts, active_false.view()));
       }
     } else {
       linker.link(comment_element(rest));
@@ -256,7 +274,7 @@ void read_line_into(View line, Linker& linker, Dom& tree, const Text& source, lo
     if (!expand_mode && !is_usable_key(parts->key, !parts->comment.empty())) {
       warn_name(source, line_number);
     }
-    linker.link(option_element(*parts, active_true));
+    linker.link(option_element(*parts, active_true.view()));
     if (pending_comment) {
       tree.add_element_child(comment_element(*pending_comment));
       tree.up();
@@ -281,7 +299,7 @@ int find_inline_comment(const Text& line) {
 std::optional<Element> parse_option(const Text& line) {
   const auto parts = split_option(line.view());
   if (!parts) return std::nullopt;
-  return option_element(*parts, Text());
+  return option_element(*parts, View());
 }
 
 bool read_ini(const Text& source, Dom& tree) {
@@ -290,6 +308,8 @@ bool read_ini(const Text& source, Dom& tree) {
   File in = open_file(source.c_str(), "r");
   // A directory opens for reading on POSIX hosts but has no lines to give.
   if (!in || !is_readable_file(in.get())) return false;
+  // A large source is read in few system calls.
+  std::setvbuf(in.get(), nullptr, _IOFBF, stream_buffer_size);
   skip_byte_order_mark(in.get());
 
   Linker linker(tree);

@@ -17,39 +17,66 @@ bool is_blank(View text) {
   return true;
 }
 
-const Text name_attribute("name");
-const Text value_attribute("value");
-const Text active_attribute("active");
-const Text data_attribute("data");
+// The default locale's tolower, inline: it changes ASCII letters only.
+char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool equal_nocase(View a, View b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
+  }
+  return true;
+}
+
+// The value of the first attribute of that name, case ignored, as
+// get_attribute finds it; "" when there is none. Valid while the element is.
+View attribute(const Element& element, View name) {
+  View value;
+  bool found = false;
+  element.each_attribute([&](const AttributeView& a) {
+    if (!found && equal_nocase(a.name, name)) {
+      value = a.value;
+      found = true;
+    }
+  });
+  return value;
+}
 
 // The lines are built into one reused buffer; the views handed out point there.
 void put_title(std::string& line, const Element& element) {
   line += '[';
-  line += expand_mode ? element.get_attribute(name_attribute).view() : element.name_view();
+  line += expand_mode ? attribute(element, "name") : element.name_view();
   line += "]\n";
 }
 
 void put_option(std::string& line, const Element& element) {
-  Text key, value;
+  View key, value, active;
   if (expand_mode) {
-    key = element.get_attribute(name_attribute);
-    value = element.get_attribute(value_attribute);
+    key = attribute(element, "name");
+    value = attribute(element, "value");
+    active = attribute(element, "active");
   } else {
     // The first attribute, as a reset attribute cursor would show it.
     bool first = true;
+    bool active_found = false;
     element.each_attribute([&](const AttributeView& a) {
-      if (!first) return;
-      key = Text(a.name);
-      value = Text(a.value);
-      first = false;
+      if (first) {
+        key = a.name;
+        value = a.value;
+        first = false;
+      }
+      if (!active_found && equal_nocase(a.name, "active")) {
+        active = a.value;
+        active_found = true;
+      }
     });
   }
-  if (element.get_attribute(active_attribute) == "false") line += comment_prefix.view();
-  line += key.view();
+  if (active == "false") line += comment_prefix.view();
+  line += key;
   line += " =";
-  if (!value.is_empty()) {
+  if (!value.empty()) {
     line += ' ';
-    line += value.view();
+    line += value;
   }
   line += '\n';
 }
@@ -74,7 +101,7 @@ void put_node(std::string& line, const Node& node) {
     line += '\n';
   } else if (name == "comment") {
     line += comment_prefix.view();
-    line += element.get_attribute(data_attribute).view();
+    line += attribute(element, "data");
     line += '\n';
   } else {
     put_title(line, element);  // "title", or a section named after itself

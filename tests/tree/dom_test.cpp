@@ -224,6 +224,72 @@ TEST(DomUnlink, DetachesFromAnyPlaceInTheChain) {
   EXPECT_EQ(dom.node_count(), 4);
 }
 
+TEST(DomBuilding, PlacedElementsChangeInPlaceAndStayApart) {
+  Dom dom;
+  Element big{Text("big")};
+  big.set_attribute("k", Text("v").repeat(40000));  // past what one shared chunk holds
+  dom.add_element_child(std::move(big));
+  for (int i = 0; i < 3000; ++i) dom.add_element_next(element("e", "n", "v"));
+  dom.set_cursor(2);
+  Element& second = dom.current_element();
+  const Element& third = dom.node(3).element();
+  second.set_attribute("added", "yes");
+  second.set_attribute_value("n", "changed");
+  second.set_data("d");
+  // The change stays with its node: the neighbours share chunks with it.
+  EXPECT_EQ(&dom.node(2).element(), &second);
+  EXPECT_EQ(dom.node(2).element().get_attribute("added"), "yes");
+  EXPECT_EQ(dom.node(2).element().get_attribute("n"), "changed");
+  EXPECT_EQ(third.get_attribute("n"), "v");
+  EXPECT_TRUE(third.data().is_empty());
+  EXPECT_EQ(dom.node(1).element().get_attribute("k").length(), 40000);
+  EXPECT_EQ(dom.node(3001).element().name(), "e");
+
+  // A copy taken from a node, and the Dom moved away, keep their bytes.
+  Element copy = dom.node(1).element();
+  Dom moved = std::move(dom);
+  EXPECT_EQ(moved.node(3).element().get_attribute("n"), "v");
+  EXPECT_EQ(copy.get_attribute("k").length(), 40000);
+}
+
+TEST(DomBuilding, ElementsMovedOutOfADomOutliveIt) {
+  Element taken;
+  {
+    Dom dom;
+    dom.add_element_child(element("e", "k", "v"));
+    dom.current_element().reset_attribute_cursor();
+    taken = std::move(dom.current_element());
+    EXPECT_TRUE(dom.node(1).element().name().is_empty());
+    EXPECT_EQ(dom.node(1).element().attribute_count(), 0);
+  }
+  EXPECT_EQ(taken.name(), "e");
+  EXPECT_EQ(taken.get_attribute("k"), "v");
+  EXPECT_TRUE(taken.attribute_cursor_valid());
+  EXPECT_EQ(taken.cursor_attribute_name(), "k");
+}
+
+TEST(ElementAttributes, AppendedViewsMayPointIntoTheElement) {
+  Element e{Text("e")};
+  e.reserve(4);  // less than it holds: nothing changes
+  e.append_attribute("name", "value");
+  // Enough attributes that the bytes move while the views point at them.
+  for (int i = 0; i < 20; ++i) {
+    e.reset_attribute_cursor();
+    const std::string_view name = e.name_view();
+    e.append_attribute(name, std::string(200, 'x'));
+  }
+  e.append_attribute(e.name_view(), e.data_view());
+  EXPECT_EQ(e.attribute_count(), 22);
+  EXPECT_EQ(e.get_attribute("NAME"), "value");
+  EXPECT_EQ(e.get_attribute("e").length(), 200);
+  int empty_values = 0;
+  e.each_attribute([&](const kit::AttributeView& a) {
+    EXPECT_TRUE(a.name == "name" || a.name == "e") << a.name;
+    if (a.value.empty()) ++empty_values;
+  });
+  EXPECT_EQ(empty_values, 1);
+}
+
 TEST(ElementAttributes, LookupsIgnoreCaseAndTakeTheFirst) {
   Element e{Text("e")};
   e.set_attribute("Name", "first");
