@@ -80,3 +80,6 @@ CASES = [
     ("invalid-utf8", "-expand setup.ini", {"setup.ini": bad_utf8}, None, {"not-well-formed": utf8_why}),
     ("cr-only-line-ends", "-expand setup.ini", {"setup.ini": example.replace("\n", "\r")}, None),
 ]
+CASES += [
+    ("no-element-replaces-target", "setup.ini", {"setup.ini": "[]", "setup.xml": "<stale />\n"}, None),
+]
