@@ -83,19 +83,6 @@ private:
   bool ok_ = true;
 };
 
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\r'; }
-
-View trimmed(View v) {
-  while (!v.empty() && is_space(v.front())) v.remove_prefix(1);
-  while (!v.empty() && is_space(v.back())) v.remove_suffix(1);
-  return v;
-}
-
-View rtrimmed(View v) {
-  while (!v.empty() && is_space(v.back())) v.remove_suffix(1);
-  return v;
-}
-
 bool is_enclosed_in_apostrophes(View v) {
   return v.size() >= 2 && v.front() == '\'' && v.back() == '\'' && v.find('\'', 1) == v.size() - 1;
 }
@@ -125,7 +112,7 @@ constexpr SpecialBytes special_bytes;
 // The escaped value before quoting is tested for enclosing apostrophes;
 // escaping never adds or removes an apostrophe, so the raw value tells.
 void put_value(Sink& out, View value, char quote) {
-  value = trimmed(value);
+  value = trim_view(value);
   const bool enclosed = is_enclosed_in_apostrophes(value);
   const char escaped_quote = enclosed ? '\0' : quote;
   if (!enclosed) out << quote;
@@ -164,7 +151,7 @@ bool put_title(Sink& out, View line) {
   if (close == View::npos) close = line.size();
   const View name = close > open ? line.substr(open + 1, close - open - 1) : View();
   out << pieces().title_open;
-  put_value(out, trimmed(name), '"');
+  put_value(out, trim_view(name), '"');
   out << pieces().line_close;
   return true;
 }
@@ -191,7 +178,7 @@ bool put_property(Sink& out, View line) {
 
   const Pieces& p = pieces();
   out << p.entry_open;
-  put_value(out, trimmed(line.substr(0, separator)), '"');
+  put_value(out, trim_view(line.substr(0, separator)), '"');
   out << p.entry_name_close;
   View values = line.substr(separator + 1);
   for (;;) {
@@ -248,7 +235,7 @@ std::vector<Text> split_values(const Text& text) {
   View rest = text.view();
   for (;;) {
     const std::size_t comma = rest.find(',');
-    items.emplace_back(trimmed(rest.substr(0, comma)));
+    items.emplace_back(trim_view(rest.substr(0, comma)));
     if (comma == View::npos) return items;
     rest.remove_prefix(comma + 1);
   }
@@ -287,12 +274,12 @@ Conversion convert_file(const Text& source, const Text& target) {
   std::string joined;
   View raw;
   while (reader.next(raw)) {
-    View line = trimmed(raw);
+    View line = trim_view(raw);
     if (line.empty()) continue;
     // A line ending in "," goes on in the next one, up to the end of the input.
     if (line.back() == ',') {
       joined.assign(line);
-      while (!joined.empty() && joined.back() == ',' && reader.next(raw)) joined += rtrimmed(raw);
+      while (!joined.empty() && joined.back() == ',' && reader.next(raw)) joined += rtrim_view(raw);
       line = joined;
     }
     if (put_line(out, line)) out << '\n';

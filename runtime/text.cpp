@@ -19,9 +19,6 @@ template <typename T> std::string format(const char* code, T value) {
   return std::string(buffer, n > 0 ? static_cast<std::size_t>(n) : 0);
 }
 
-bool is_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\r';
-}
 
 char lower_of(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 char upper_of(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
@@ -137,24 +134,15 @@ Text Text::slice(int start_at, int end_at, End bound) const {
   return Text(bytes_.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(count)));
 }
 
-Text Text::trim() const {
-  std::size_t i = 0, j = bytes_.size();
-  while (i < j && is_space(bytes_[i])) ++i;
-  while (j > i && is_space(bytes_[j - 1])) --j;
-  return Text(bytes_.substr(i, j - i));
-}
+Text Text::trim() const { return Text(trim_view(bytes_)); }
 
 Text Text::ltrim() const {
   std::size_t i = 0;
-  while (i < bytes_.size() && is_space(bytes_[i])) ++i;
+  while (i < bytes_.size() && is_trim_space(bytes_[i])) ++i;
   return Text(bytes_.substr(i));
 }
 
-Text Text::rtrim() const {
-  std::size_t j = bytes_.size();
-  while (j > 0 && is_space(bytes_[j - 1])) --j;
-  return Text(bytes_.substr(0, j));
-}
+Text Text::rtrim() const { return Text(rtrim_view(bytes_)); }
 
 Text Text::lower() const {
   std::string r(bytes_);
@@ -267,6 +255,20 @@ bool operator>=(const Text& a, const Text& b) { return a.compare(b) >= 0; }
 
 bool operator==(const Text& a, int n) { return a == static_cast<double>(n); }
 bool operator==(const Text& a, double d) { return a.is_number() && a.to_real() == d; }
+
+bool is_trim_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\r';
+}
+
+std::string_view trim_view(std::string_view v) {
+  while (!v.empty() && is_trim_space(v.front())) v.remove_prefix(1);
+  return rtrim_view(v);
+}
+
+std::string_view rtrim_view(std::string_view v) {
+  while (!v.empty() && is_trim_space(v.back())) v.remove_suffix(1);
+  return v;
+}
 
 double real_of(const char* s) {
   if (s == nullptr || *s == '\0') return 0.0;

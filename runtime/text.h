@@ -82,6 +82,12 @@ private:
   std::string bytes_;
 };
 
+// The trims on plain byte views, for code that scans lines without making
+// texts; whitespace is space, \t, \n, \v and \r (not \f), as for Text.
+bool is_trim_space(char c);
+std::string_view trim_view(std::string_view v);
+std::string_view rtrim_view(std::string_view v);
+
 // Concatenation.
 Text operator+(const Text& a, const Text& b);
 Text operator+(const Text& a, const char* b);

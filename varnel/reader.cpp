@@ -33,19 +33,6 @@ const Text active_attribute("active");
 const Text active_true("true");
 const Text active_false("false");
 
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\r'; }
-
-View trimmed(View v) {
-  while (!v.empty() && is_space(v.front())) v.remove_prefix(1);
-  while (!v.empty() && is_space(v.back())) v.remove_suffix(1);
-  return v;
-}
-
-View rtrimmed(View v) {
-  while (!v.empty() && is_space(v.back())) v.remove_suffix(1);
-  return v;
-}
-
 bool is_ascii_name_start(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':';
 }
@@ -118,8 +105,8 @@ std::optional<OptionParts> split_option(View line) {
   std::size_t separator = line.find('=');
   if (separator == none) separator = line.find(':');
   if (separator == none) return std::nullopt;
-  parts.key = trimmed(line.substr(0, separator));
-  parts.value = trimmed(line.substr(separator + 1));
+  parts.key = trim_view(line.substr(0, separator));
+  parts.value = trim_view(line.substr(separator + 1));
   return parts;
 }
 
@@ -326,7 +313,7 @@ bool read_ini(const Text& source, Dom& tree) {
     } else if (raw.back() != '\n') {
       at_end = true;
     }
-    read_line_into(rtrimmed(raw), linker, tree, source, ++line_number);
+    read_line_into(rtrim_view(raw), linker, tree, source, ++line_number);
   }
   return !std::ferror(in.get());
 }

@@ -8,11 +8,9 @@ namespace {
 
 using View = std::string_view;
 
-bool is_space(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\r'; }
-
 bool is_blank(View text) {
   for (char c : text) {
-    if (!is_space(c)) return false;
+    if (!is_trim_space(c)) return false;
   }
   return true;
 }
