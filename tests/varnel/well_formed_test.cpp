@@ -5,35 +5,18 @@
 
 #include <random>
 
+#include "support/random_source.h"
 #include "support/temp_dir.h"
 #include "support/xml_check.h"
 #include "tree/writer.h"
 #include "varnel/ini.h"
-
-namespace {
-
-std::string random_source(std::mt19937& rng, int lines) {
-  static const std::vector<std::string> pieces = {
-      "[", "]", "=", ":", ";", ",", "#", "'", "\"", "&", "<", ">", "-", "--", " ", "\t",
-      "a", "key", "1", "\xC3\xA9", "\xE2\x82\xAC", "&amp;", "<!--", "?>", "]]>", "\r"};
-  std::uniform_int_distribution<std::size_t> pick(0, pieces.size() - 1);
-  std::uniform_int_distribution<int> length(0, 10);
-  std::string text;
-  for (int i = 0; i < lines; ++i) {
-    for (int n = length(rng); n > 0; --n) text += pieces[pick(rng)];
-    text += '\n';
-  }
-  return text;
-}
-
-}  // namespace
 
 TEST(WellFormed, ExpandedTargetsParse) {
   kit_test::TempDir dir;
   std::mt19937 rng(1208);
   kit::expand_mode = true;
   for (int round = 0; round < 200; ++round) {
-    const std::string source = random_source(rng, 25);
+    const std::string source = kit_test::random_source(rng, 25, 10);
     kit::Dom tree;
     ASSERT_TRUE(kit::read_ini(kit::Text(dir.write("in.ini", source).c_str()), tree));
     ASSERT_TRUE(kit::store(tree, kit::Text(dir.file("out.xml").c_str()), kit::format_xml));
