@@ -87,25 +87,53 @@ Text read_line(std::FILE* in) {
 
 bool LineReader::next(std::string_view& line) {
   for (;;) {
-    // getline grows the buffer to the line and counts embedded NUL bytes too.
-    char* raw = buffer_.release();
-    const ssize_t got = ::getline(&raw, &capacity_, in_);
-    buffer_.reset(raw);
-    if (got <= 0) return false;
-    char* end = raw + got;
-    if (nul_ == NulBytes::drop && std::memchr(raw, '\0', static_cast<std::size_t>(got)) != nullptr) {
-      end = std::remove(raw, end, '\0');
-      if (end == raw) continue;  // NUL bytes alone, at the end of the file
+    const char* const base = buffer_.data();
+    const void* feed = searched_ < end_ ? std::memchr(base + searched_, '\n', end_ - searched_) : nullptr;
+    if (feed != nullptr || (at_end_ && begin_ < end_)) {
+      const std::size_t stop =
+          feed != nullptr ? static_cast<std::size_t>(static_cast<const char*>(feed) - base) + 1 : end_;
+      line = std::string_view(base + begin_, stop - begin_);
+      begin_ = searched_ = stop;
+      return true;
     }
-    line = std::string_view(raw, static_cast<std::size_t>(end - raw));
-    return true;
+    searched_ = end_;
+    if (at_end_ || !fill()) return false;
+  }
+}
+
+bool LineReader::fill() {
+  if (begin_ > 0) {
+    // The unread part of a line moves to the front; the rest is done with.
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+    end_ -= begin_;
+    searched_ -= begin_;
+    begin_ = 0;
+  }
+  if (buffer_.size() - end_ < block_bytes) buffer_.resize(std::max(2 * buffer_.size(), end_ + block_bytes));
+  for (;;) {
+    const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, in_);
+    if (got == 0) {
+      at_end_ = true;
+      return begin_ < end_;
+    }
+    char* const start = buffer_.data() + end_;
+    char* stop = start + got;
+    if (nul_ == NulBytes::drop && std::memchr(start, '\0', got) != nullptr) {
+      stop = std::remove(start, stop, '\0');
+    }
+    end_ += static_cast<std::size_t>(stop - start);
+    if (stop != start) return true;
   }
 }
 
 Text read_whole_line(std::FILE* in) {
-  LineReader reader(in);
-  std::string_view line;
-  return reader.next(line) ? Text(line) : Text();
+  // getline, not a LineReader: bytes past the line stay in the stream.
+  char* raw = nullptr;
+  std::size_t capacity = 0;
+  const ssize_t got = ::getline(&raw, &capacity, in);
+  Text line = got > 0 ? Text(std::string_view(raw, static_cast<std::size_t>(got))) : Text();
+  std::free(raw);
+  return line;
 }
 
 bool skip_byte_order_mark(std::FILE* in) {

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include "runtime/text.h"
 
@@ -94,7 +95,8 @@ Text read_whole_line(std::FILE* in);
 enum class NulBytes : bool { keep, drop };
 
 // Reads whole lines of any length through one reused buffer: the fast path
-// of the converters, which see every line only once.
+// of the converters, which see every line only once. It reads the stream
+// ahead in blocks, so it should read the rest of the stream alone.
 class LineReader {
 public:
   explicit LineReader(std::FILE* in, NulBytes nul = NulBytes::keep) : in_(in), nul_(nul) {}
@@ -104,13 +106,17 @@ public:
   bool next(std::string_view& line);
 
 private:
-  struct Free {
-    void operator()(char* p) const { std::free(p); }
-  };
+  // Bytes asked of the stream at a time; a longer line grows the buffer.
+  static constexpr std::size_t block_bytes = std::size_t{1} << 16;
+  bool fill();                                 // false when the stream gave nothing more
+
   std::FILE* in_;
   NulBytes nul_;
-  std::unique_ptr<char, Free> buffer_;
-  std::size_t capacity_ = 0;
+  std::vector<char> buffer_;
+  std::size_t begin_ = 0;                      // the unread bytes: begin_ to end_
+  std::size_t end_ = 0;
+  std::size_t searched_ = 0;                   // unread bytes known to hold no line feed
+  bool at_end_ = false;
 };
 
 // Skips a UTF-8 byte order mark at the current position, if one stands

@@ -5,28 +5,87 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 #include <tuple>
 #include <utility>
 
 namespace kit {
 
-Node::Node(ScriptBlock script)
-    : other_(std::make_unique<Other>(Other{NodeKind::script, std::move(script), Text()})) {}
+// Large trees hold millions of nodes: a node stays within 32 bytes.
+static_assert(sizeof(Node) <= 32, "Node grew");
 
-Node::Node(Text comment)
-    : other_(std::make_unique<Other>(Other{NodeKind::comment, ScriptBlock(), std::move(comment)})) {}
+Node::Node(Element element) : last_(0), kind_(static_cast<unsigned>(NodeKind::element)) {
+  new (&element_) Element(std::move(element));
+}
+
+Node::Node(ScriptBlock script) : last_(0), kind_(static_cast<unsigned>(NodeKind::script)) {
+  new (&other_) std::unique_ptr<Other>(std::make_unique<Other>(Other{std::move(script), Text()}));
+}
+
+Node::Node(Text comment) : last_(0), kind_(static_cast<unsigned>(NodeKind::comment)) {
+  new (&other_) std::unique_ptr<Other>(std::make_unique<Other>(Other{ScriptBlock(), std::move(comment)}));
+}
 
 Node::Node(const Node& other)
     : next_(other.next_),
       child_(other.child_),
       parent_(other.parent_),
       last_(other.last_),
-      element_(other.element_),
-      other_(other.other_ ? std::make_unique<Other>(*other.other_) : nullptr) {}
+      kind_(other.kind_) {
+  if (other.is_element()) {
+    new (&element_) Element(other.element_);
+  } else {
+    new (&other_) std::unique_ptr<Other>(std::make_unique<Other>(*other.other_));
+  }
+}
 
 Node& Node::operator=(const Node& other) {
   if (this != &other) *this = Node(other);
   return *this;
+}
+
+Node::Node(Node&& other) noexcept
+    : next_(other.next_), child_(other.child_), parent_(other.parent_), last_(other.last_) {
+  take_payload(other);
+}
+
+Node& Node::operator=(Node&& other) noexcept {
+  if (this != &other) {
+    drop_payload();
+    next_ = other.next_;
+    child_ = other.child_;
+    parent_ = other.parent_;
+    last_ = other.last_;
+    take_payload(other);
+  }
+  return *this;
+}
+
+Node::~Node() { drop_payload(); }
+
+void Node::take_payload(Node& other) noexcept {
+  kind_ = other.kind_;
+  if (other.is_element()) {
+    new (&element_) Element(std::move(other.element_));
+    return;
+  }
+  new (&other_) std::unique_ptr<Other>(std::move(other.other_));
+  other.other_.~unique_ptr();
+  other.kind_ = static_cast<unsigned>(NodeKind::element);
+  new (&other.element_) Element();
+}
+
+void Node::drop_payload() noexcept {
+  if (is_element()) {
+    element_.~Element();
+  } else {
+    other_.~unique_ptr();
+  }
+}
+
+const Element& Node::empty_element() {
+  static const Element empty;
+  return empty;
 }
 
 const ScriptBlock& Node::script() const {
@@ -94,15 +153,26 @@ void NodeTable::slab_release(void* memory, std::size_t bytes) noexcept {
 }
 
 void NodeTable::push_back(Node&& node) {
+  Node& placed = emplace();
+  placed = std::move(node);
+  if (placed.is_element()) pack(placed.element_);
+}
+
+void NodeTable::push_back(const Element& element) {
+  Element& placed = emplace().element_;
+  placed.borrow(take(element.size_ + std::size_t{1}), element);
+}
+
+Node& NodeTable::emplace() {
+  if (size_ == max_nodes) throw std::length_error("a tree holds at most 2^30 nodes");
   const std::size_t block = locate(static_cast<unsigned>(size_)).first;
   if (block == blocks_.size()) {
     blocks_.emplace_back();
     blocks_.back().reserve(capacity(block));
   }
-  blocks_[block].push_back(std::move(node));
-  Node& placed = blocks_[block].back();
-  if (!placed.other_) pack(placed.element_);
+  blocks_[block].emplace_back();
   ++size_;
+  return blocks_[block].back();
 }
 
 char* NodeTable::take(std::size_t bytes) {
@@ -125,12 +195,9 @@ char* NodeTable::take(std::size_t bytes) {
 }
 
 void NodeTable::pack(Element& element) {
-  if (!element.owns_bytes()) return;
-  char* place = take(element.size_ + std::size_t{1});  // the kind byte in front
-  place[0] = 0;  // borrowed: the element never frees it
-  std::memcpy(place + 1, element.bytes_.get(), element.size_);
-  element.bytes_.reset(place + 1);
-  element.capacity_ = 0;
+  // A borrowed block keeps no cursor: an element whose cursor moved stays as it is.
+  if (!element.owns_bytes() || element.cursor() != element.attributes_start()) return;
+  element.borrow(take(element.size_ + std::size_t{1}), element);  // the kind byte in front
 }
 
 void NodeTable::clear() {
@@ -186,38 +253,58 @@ bool Dom::is_first_child(int index) const {
 }
 
 int Dom::add_next(Node node) {
-  const int index = node_count();
+  nodes_.push_back(std::move(node));
+  return link_next();
+}
+
+int Dom::add_child(Node node) {
+  nodes_.push_back(std::move(node));
+  return link_child();
+}
+
+int Dom::add_element_next(const Element& element) {
+  nodes_.push_back(element);
+  return link_next();
+}
+
+int Dom::add_element_child(const Element& element) {
+  nodes_.push_back(element);
+  return link_child();
+}
+
+int Dom::link_next() {
+  const int index = node_count() - 1;
+  Node& node = at(index);
   Node& current = at(cursor_);
   const int parent = current.parent_;
   current.next_ = index;
   at(parent).last_ = index;
   node.next_ = node.child_ = node.last_ = 0;
   node.parent_ = parent;
-  nodes_.push_back(std::move(node));
   cursor_ = index;
   return index;
 }
 
-int Dom::add_child(Node node) {
-  const int index = node_count();
+int Dom::link_child() {
+  const int index = node_count() - 1;
+  Node& node = at(index);
   Node& current = at(cursor_);
   node.next_ = current.child_;
   node.child_ = node.last_ = 0;
   node.parent_ = cursor_;
   current.child_ = index;
-  nodes_.push_back(std::move(node));
   cursor_ = index;
   return index;
 }
 
-int Dom::add_element_next_at(int index, Element element) {
+int Dom::add_element_next_at(int index, const Element& element) {
   set_cursor(index);
-  return add_element_next(std::move(element));
+  return add_element_next(element);
 }
 
-int Dom::add_element_child_at(int index, Element element) {
+int Dom::add_element_child_at(int index, const Element& element) {
   set_cursor(index);
-  return add_element_child(std::move(element));
+  return add_element_child(element);
 }
 
 int Dom::add_script_file_next(const Text& path) {
@@ -396,7 +483,11 @@ void Dom::set_current_data(const Text& data) {
   if (Element* element = cursor_element()) element->set_data(data);
 }
 
-Element& Dom::current_payload() { return at(payload_).element_; }
+Element& Dom::current_payload() {
+  if (Element* element = at(payload_).element_payload()) return *element;
+  spare_element_ = Element();
+  return spare_element_;
+}
 
 void Dom::set_cursor(int index) { cursor_ = valid(index) ? index : 0; }
 

@@ -85,6 +85,9 @@ public:
   // Room for that many bytes of content in all, so that the attributes set
   // next need no new allocation; nothing for a size past max_element_bytes.
   void reserve(std::size_t bytes);
+  // Named anew, with no data and no attributes; the room is kept, so that
+  // one element can build many. Nothing for a name past max_element_bytes.
+  void reset(std::string_view name);
 
 private:
   friend class NodeTable;
@@ -96,19 +99,24 @@ private:
   std::size_t attributes_start() const;
   AttributeView attribute_at(std::size_t& at) const;  // reads one and steps past it
   void replace_segment(std::size_t at, std::string_view bytes);
-  bool owns_bytes() const { return capacity_ != 0; }
+  bool owns_bytes() const;
+  std::size_t capacity() const;                // 0 while the block is borrowed
+  std::size_t cursor() const;                  // byte offset of the cursor attribute
+  void set_cursor(std::size_t at);
   void make_room(std::size_t needed);
+  // Copies from's bytes to place (from.size_ + 1 bytes, the kind byte
+  // first) and borrows them there; from may be this element.
+  void borrow(char* place, const Element& from);
 
   // Name, data, then each attribute's name and value, each one behind its
   // length: one block per element keeps large trees compact. A borrowed block
   // is copied into one of the element's own before any change; the byte in
-  // front of a block tells which kind it is. Offsets of 32 bits keep the node
-  // small; a change that would take the element past max_element_bytes is
-  // ignored.
+  // front of a block tells which kind it is, and an own block keeps its
+  // capacity and the attribute cursor in front of that. A borrowed block's
+  // cursor is at the first attribute. Offsets of 32 bits keep the node small;
+  // a change that would take the element past max_element_bytes is ignored.
   std::unique_ptr<char[], Release> bytes_;
   std::uint32_t size_;
-  std::uint32_t capacity_;                     // 0 while the block is borrowed
-  std::uint32_t cursor_;                       // byte offset of the cursor attribute
   std::uint32_t count_ : 31;
   std::uint32_t valid_ : 1;
 };
@@ -147,16 +155,17 @@ enum class NodeKind : int { element = 0, script = 1, comment = 2 };
 // One entry of a Dom's table: a payload and its links (0 means none).
 class Node {
 public:
-  Node() = default;                            // an element node, empty element
-  explicit Node(Element element) : element_(std::move(element)) {}
+  Node() : Node(Element()) {}                  // an element node, empty element
+  explicit Node(Element element);
   explicit Node(ScriptBlock script);
   explicit Node(Text comment);
   Node(const Node& other);
   Node& operator=(const Node& other);
-  Node(Node&&) noexcept = default;
-  Node& operator=(Node&&) noexcept = default;
+  Node(Node&& other) noexcept;
+  Node& operator=(Node&& other) noexcept;
+  ~Node();
 
-  NodeKind kind() const { return other_ ? other_->kind : NodeKind::element; }
+  NodeKind kind() const { return static_cast<NodeKind>(kind_); }
   bool is_element() const { return kind() == NodeKind::element; }
   bool is_script() const { return kind() == NodeKind::script; }
   bool is_comment() const { return kind() == NodeKind::comment; }
@@ -165,10 +174,10 @@ public:
   int child() const { return child_; }         // first child
   int parent() const { return parent_; }
   // The last child as recorded by add_next below this node; 0 while none was.
-  int last() const { return last_; }
+  int last() const { return static_cast<int>(last_); }
 
   // The payload; an empty one of the kind asked for when the node is another.
-  const Element& element() const { return element_; }
+  const Element& element() const { return is_element() ? element_ : empty_element(); }
   const ScriptBlock& script() const;
   const Text& comment() const;
 
@@ -178,20 +187,26 @@ private:
   // Script and comment payloads are rare in a tree: kept out of line, they
   // leave every node the size of an element node.
   struct Other {
-    NodeKind kind;
     ScriptBlock script;
     Text comment;
   };
-  Element* element_payload() { return other_ ? nullptr : &element_; }
+  static const Element& empty_element();
+  Element* element_payload() { return is_element() ? &element_ : nullptr; }
   ScriptBlock* script_payload();
   Text* comment_payload();
+  void take_payload(Node& other) noexcept;     // other keeps an empty element
+  void drop_payload() noexcept;
 
   std::int32_t next_ = 0;
   std::int32_t child_ = 0;
   std::int32_t parent_ = 0;
-  std::int32_t last_ = 0;
-  Element element_;                            // empty in script and comment nodes
-  std::unique_ptr<Other> other_;
+  // The kind shares a word with the last link, so that a node takes 32 bytes.
+  std::uint32_t last_ : 30;
+  std::uint32_t kind_ : 2;
+  union {
+    Element element_;                          // in element nodes
+    std::unique_ptr<Other> other_;             // in script and comment nodes
+  };
 };
 
 // A Dom's node table: blocks that never move once made, so references to
@@ -216,7 +231,10 @@ public:
     const auto place = locate(static_cast<unsigned>(index));
     return blocks_[place.first][place.second];
   }
-  void push_back(Node&& node);
+  // A node's last link has 30 bits: past this many nodes the table refuses more.
+  static constexpr int max_nodes = 1 << 30;
+  void push_back(Node&& node);                 // std::length_error when full
+  void push_back(const Element& element);      // a copy in an element node; the same
   void clear();                                // releases every block
 
 private:
@@ -244,6 +262,7 @@ private:
 
   // Packs an element's bytes into the table's own chunks, which it then borrows.
   void pack(Element& element);
+  Node& emplace();                             // a new empty element node at the end
   char* take(std::size_t bytes);               // room in the chunks
 
   static constexpr unsigned first_shift = 4;   // the first two blocks hold 16 nodes each
@@ -311,16 +330,18 @@ public:
   const Node& node(int index) const { return valid(index) ? at(index) : at(0); }
 
   // Building: each adds one node, moves the cursor onto it and returns its
-  // index. Links carried by the given node are ignored.
+  // index. Links carried by the given node are ignored. A Dom holding
+  // NodeTable::max_nodes nodes throws std::length_error instead.
   // After the cursor node, which should end its chain: a former next link is
   // overwritten. On the root this makes a sibling of the root.
   int add_next(Node node);
   // Below the cursor node, ahead of its children (which follow the new node).
   int add_child(Node node);
-  int add_element_next(Element element) { return add_next(Node(std::move(element))); }
-  int add_element_child(Element element) { return add_child(Node(std::move(element))); }
-  int add_element_next_at(int index, Element element);   // cursor to index first
-  int add_element_child_at(int index, Element element);
+  // A copy of the element; the caller may go on using it to build the next one.
+  int add_element_next(const Element& element);
+  int add_element_child(const Element& element);
+  int add_element_next_at(int index, const Element& element);   // cursor to index first
+  int add_element_child_at(int index, const Element& element);
   int add_script_next(ScriptBlock script) { return add_next(Node(std::move(script))); }
   int add_script_child(ScriptBlock script) { return add_child(Node(std::move(script))); }
   int add_script_file_next(const Text& path);  // an empty block when the file will not open
@@ -407,6 +428,9 @@ private:
   const Node& at(int index) const { return nodes_[index]; }
   bool valid(int index) const { return index >= 0 && index < node_count(); }
   Element* cursor_element();
+  // Link the last node of the table after or below the cursor node and move the cursor there.
+  int link_next();
+  int link_child();
   int copy_nodes(const Dom& source, int index, bool as_child, bool whole_chain);
 
   std::vector<Text> header_lines_;

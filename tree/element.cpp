@@ -10,10 +10,27 @@ namespace kit {
 
 namespace {
 
-// A length mark: seven bits a byte, low bits first, high bit on when more follow.
+// Names the converters give nearly every element, each stored as one byte:
+// in a large tree they would otherwise take half of an element's bytes.
+constexpr std::string_view common_words[] = {"option", "active", "true",    "false",
+                                             "name",   "value",  "comment", "data",
+                                             "blank",  "title",  "document"};
+constexpr std::size_t common_word_count = sizeof common_words / sizeof common_words[0];
+
+// The common word the text is, or common_word_count.
+std::size_t common_word(std::string_view text) {
+  if (text.size() < 4 || text.size() > 8) return common_word_count;
+  std::size_t word = 0;
+  while (word < common_word_count && common_words[word] != text) ++word;
+  return word;
+}
+
+// A mark: seven bits a byte, low bits first, high bit on when more follow.
+// Its value is a common word's number, or the length of the bytes that follow
+// plus common_word_count.
 constexpr std::size_t max_mark_bytes = 10;
 
-std::size_t mark(char* out, std::size_t n) {
+std::size_t put_mark(char* out, std::size_t n) {
   std::size_t used = 0;
   while (n >= 0x80) {
     out[used++] = static_cast<char>((n & 0x7F) | 0x80);
@@ -23,8 +40,27 @@ std::size_t mark(char* out, std::size_t n) {
   return used;
 }
 
-// Reads the length mark at `at` and steps past it.
-std::size_t get_length(const char* bytes, std::size_t& at) {
+// The mark for a text and how many of its bytes follow the mark.
+struct Mark {
+  char bytes[max_mark_bytes];
+  std::size_t size;
+  std::size_t text_bytes;
+  explicit Mark(std::string_view text) {
+    const std::size_t word = common_word(text);
+    text_bytes = word < common_word_count ? 0 : text.size();
+    size = put_mark(bytes, word < common_word_count ? word : text.size() + common_word_count);
+  }
+  std::size_t total() const { return size + text_bytes; }
+  // Writes the mark and the text's bytes; returns the end.
+  char* write(char* out, std::string_view text) const {
+    std::memcpy(out, bytes, size);
+    if (text_bytes != 0) std::memcpy(out + size, text.data(), text_bytes);
+    return out + size + text_bytes;
+  }
+};
+
+// Reads the mark at `at` and steps past it.
+std::size_t get_mark(const char* bytes, std::size_t& at) {
   std::size_t n = 0;
   for (int shift = 0;; shift += 7) {
     const auto byte = static_cast<unsigned char>(bytes[at++]);
@@ -34,13 +70,17 @@ std::size_t get_length(const char* bytes, std::size_t& at) {
 }
 
 std::string_view segment(const char* bytes, std::size_t& at) {
-  const std::size_t n = get_length(bytes, at);
-  std::string_view view(bytes + at, n);
-  at += n;
+  const std::size_t n = get_mark(bytes, at);
+  if (n < common_word_count) return common_words[n];
+  std::string_view view(bytes + at, n - common_word_count);
+  at += n - common_word_count;
   return view;
 }
 
-void skip_segment(const char* bytes, std::size_t& at) { at += get_length(bytes, at); }
+void skip_segment(const char* bytes, std::size_t& at) {
+  const std::size_t n = get_mark(bytes, at);
+  if (n >= common_word_count) at += n - common_word_count;
+}
 
 // The default locale's tolower, inline: it changes ASCII letters only.
 char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -57,10 +97,29 @@ bool equal_nocase(std::string_view a, std::string_view b) {
 constexpr char borrowed_block = 0;
 constexpr char own_block = 1;
 
+// What an own block keeps in front of its kind byte.
+struct OwnHeader {
+  std::uint32_t capacity;
+  std::uint32_t cursor;
+};
+constexpr std::size_t own_front = sizeof(OwnHeader) + 1;
+
+OwnHeader header_of(const char* bytes) {
+  OwnHeader header;
+  std::memcpy(&header, bytes - own_front, sizeof header);
+  return header;
+}
+
+void set_header(char* bytes, const OwnHeader& header) {
+  std::memcpy(bytes - own_front, &header, sizeof header);
+}
+
 // The empty element's block, shared by every empty element and never
-// written: its kind byte, then an empty name and empty data (length marks of 0).
-char empty_block[3] = {borrowed_block, 0, 0};
-constexpr std::size_t empty_size = 2;
+// written: its kind byte, then an empty name and empty data.
+char empty_block[3] = {borrowed_block, static_cast<char>(common_word_count),
+                       static_cast<char>(common_word_count)};
+
+constexpr std::size_t empty_size = sizeof empty_block - 1;
 
 char* empty_bytes() { return empty_block + 1; }
 
@@ -74,26 +133,21 @@ constexpr std::size_t script_read_limit = 65535;
 }  // namespace
 
 void Element::Release::operator()(char* bytes) const {
-  if (bytes != empty_bytes() && bytes[-1] == own_block) delete[] (bytes - 1);
+  if (bytes != empty_bytes() && bytes[-1] == own_block) delete[] (bytes - own_front);
 }
 
-Element::Element()
-    : bytes_(empty_bytes()), size_(empty_size), capacity_(0), cursor_(empty_size), count_(0),
-      valid_(0) {}
+Element::Element() : bytes_(empty_bytes()), size_(empty_size), count_(0), valid_(0) {}
 
 Element::Element(const Text& name) : Element() {
   const std::string_view n = name.view();
-  char name_mark[max_mark_bytes];
-  const std::size_t name_mark_size = mark(name_mark, n.size());
-  const std::size_t size = name_mark_size + n.size() + 1;
+  const Mark name_mark(n);
+  const std::size_t size = name_mark.total() + 1;
   if (size > max_element_bytes) return;
   make_room(size + attribute_room);
-  char* out = bytes_.get();
-  std::memcpy(out, name_mark, name_mark_size);
-  if (!n.empty()) std::memcpy(out + name_mark_size, n.data(), n.size());
-  out[size - 1] = 0;  // no data
+  char* out = name_mark.write(bytes_.get(), n);
+  *out = static_cast<char>(common_word_count);  // no data
   size_ = static_cast<std::uint32_t>(size);
-  cursor_ = size_;
+  set_cursor(size);
 }
 
 Element::Element(const Element& other) : Element() { *this = other; }
@@ -101,12 +155,12 @@ Element::Element(const Element& other) : Element() { *this = other; }
 Element& Element::operator=(const Element& other) {
   if (this != &other) {
     *this = Element();
-    if (other.size_ > empty_size) {
+    if (other.bytes_.get() != empty_bytes()) {
       make_room(other.size_);
       std::memcpy(bytes_.get(), other.bytes_.get(), other.size_);
       size_ = other.size_;
+      set_cursor(attributes_start());
     }
-    cursor_ = static_cast<std::uint32_t>(attributes_start());
     count_ = other.count_;
     valid_ = 0;
   }
@@ -120,26 +174,66 @@ Element& Element::operator=(Element&& other) noexcept {
     if (other.owns_bytes() || other.bytes_.get() == empty_bytes()) {
       bytes_ = std::move(other.bytes_);
       size_ = other.size_;
-      capacity_ = other.capacity_;
-      cursor_ = other.cursor_;
       valid_ = other.valid_;
     } else {
-      // Bytes borrowed from a Dom's chunks stay there: they live only as long as that Dom.
-      const std::uint32_t cursor = other.cursor_;
+      // Bytes borrowed from a Dom's chunks stay there: they live only as
+      // long as that Dom. Their cursor is at the first attribute, as a
+      // copy's is.
       const std::uint32_t valid = other.valid_;
       *this = static_cast<const Element&>(other);
-      cursor_ = cursor;
       valid_ = valid;
     }
     count_ = other.count_;
     other.bytes_.reset(empty_bytes());
     other.size_ = empty_size;
-    other.capacity_ = 0;
-    other.cursor_ = empty_size;
     other.count_ = 0;
     other.valid_ = 0;
   }
   return *this;
+}
+
+bool Element::owns_bytes() const { return bytes_.get()[-1] == own_block; }
+
+std::size_t Element::capacity() const { return owns_bytes() ? header_of(bytes_.get()).capacity : 0; }
+
+std::size_t Element::cursor() const {
+  return owns_bytes() ? header_of(bytes_.get()).cursor : attributes_start();
+}
+
+void Element::set_cursor(std::size_t at) {
+  if (!owns_bytes()) {
+    if (at == attributes_start()) return;
+    make_room(size_);
+  }
+  set_header(bytes_.get(), OwnHeader{static_cast<std::uint32_t>(capacity()),
+                                     static_cast<std::uint32_t>(at)});
+}
+
+void Element::borrow(char* place, const Element& from) {
+  place[0] = borrowed_block;
+  std::memcpy(place + 1, from.bytes_.get(), from.size_);
+  size_ = from.size_;
+  count_ = from.count_;
+  bytes_.reset(place + 1);
+}
+
+void Element::reset(std::string_view name) {
+  const Mark name_mark(name);
+  const std::size_t size = name_mark.total() + 1;
+  if (size > max_element_bytes) return;
+  std::string kept;
+  if (owns_bytes() && name_mark.text_bytes != 0 && name.data() < bytes_.get() + size_ &&
+      name.data() + name.size() > bytes_.get()) {
+    name = kept.assign(name);  // the name lies in the bytes about to be written
+  }
+  size_ = 0;
+  make_room(size + attribute_room);
+  char* out = name_mark.write(bytes_.get(), name);
+  *out = static_cast<char>(common_word_count);  // no data
+  size_ = static_cast<std::uint32_t>(size);
+  count_ = 0;
+  valid_ = 0;
+  set_cursor(size);
 }
 
 std::string_view Element::name_view() const {
@@ -173,21 +267,22 @@ AttributeView Element::attribute_at(std::size_t& at) const {
 void Element::replace_segment(std::size_t at, std::string_view bytes) {
   std::size_t end = at;
   skip_segment(bytes_.get(), end);
-  char bytes_mark[max_mark_bytes];
-  const std::size_t mark_size = mark(bytes_mark, bytes.size());
+  const Mark bytes_mark(bytes);
   const std::size_t old_size = end - at;
-  const std::size_t new_size = mark_size + bytes.size();
+  const std::size_t new_size = bytes_mark.total();
   const std::size_t grown = size_ - old_size + new_size;
   if (grown > max_element_bytes) return;
   // The replacement may lie in this element's own bytes: keep it apart first.
-  const std::string replacement = std::string(bytes_mark, mark_size).append(bytes);
+  std::string replacement(new_size, '\0');
+  bytes_mark.write(&replacement[0], bytes);
+  const std::size_t cursor_at = cursor();
   make_room(grown);
   char* base = bytes_.get();
   std::memmove(base + at + new_size, base + end, size_ - end);
   std::memcpy(base + at, replacement.data(), new_size);
   size_ = static_cast<std::uint32_t>(grown);
   // Segments before the cursor attribute shift it.
-  if (at < cursor_) cursor_ = static_cast<std::uint32_t>(cursor_ + new_size - old_size);
+  set_cursor(at < cursor_at ? cursor_at + new_size - old_size : cursor_at);
 }
 
 void Element::set_name(const Text& name) { replace_segment(0, name.view()); }
@@ -203,14 +298,12 @@ void Element::set_attribute(const Text& name, const Text& value) {
 }
 
 void Element::append_attribute(std::string_view n, std::string_view v) {
-  char name_mark[max_mark_bytes];
-  char value_mark[max_mark_bytes];
-  const std::size_t name_mark_size = mark(name_mark, n.size());
-  const std::size_t value_mark_size = mark(value_mark, v.size());
+  const Mark name_mark(n);
+  const Mark value_mark(v);
   const std::size_t size = size_;
-  const std::size_t grown = size + name_mark_size + n.size() + value_mark_size + v.size();
+  const std::size_t grown = size + name_mark.total() + value_mark.total();
   if (grown > max_element_bytes) return;
-  if (grown > capacity_) {
+  if (grown > capacity()) {
     // Views into the bytes about to move are kept apart first.
     const char* const begin = bytes_.get();
     const auto inside = [&](std::string_view x) {
@@ -224,31 +317,26 @@ void Element::append_attribute(std::string_view n, std::string_view v) {
     // A quarter more at least, for many attributes.
     make_room(std::max(grown, size + size / 4));
   }
-  char* out = bytes_.get() + size;
-  std::memcpy(out, name_mark, name_mark_size);
-  out += name_mark_size;
-  if (!n.empty()) std::memcpy(out, n.data(), n.size());
-  out += n.size();
-  std::memcpy(out, value_mark, value_mark_size);
-  out += value_mark_size;
-  if (!v.empty()) std::memcpy(out, v.data(), v.size());
+  value_mark.write(name_mark.write(bytes_.get() + size, n), v);
   size_ = static_cast<std::uint32_t>(grown);
   ++count_;
 }
 
 void Element::make_room(std::size_t needed) {
-  if (needed <= capacity_) return;
+  const bool own = owns_bytes();
+  const OwnHeader old = own ? header_of(bytes_.get()) : OwnHeader{0, 0};
+  if (needed <= old.capacity) return;
   // Up to what the allocator's block holds anyway (16-byte steps, 8 bytes of
-  // its own, one for the kind byte), so a few short attributes fit one
-  // small block.
-  std::size_t room = ((needed + 9 + 15) & ~std::size_t{15}) - 9;
+  // its own), so a few short attributes fit one small block.
+  std::size_t room = ((needed + own_front + 8 + 15) & ~std::size_t{15}) - own_front - 8;
   if (room > max_element_bytes) room = max_element_bytes;
-  std::unique_ptr<char[]> block(new char[room + 1]);
-  block[0] = own_block;
-  std::unique_ptr<char[], Release> bigger(block.release() + 1);
+  const std::uint32_t cursor_at = own ? old.cursor : static_cast<std::uint32_t>(attributes_start());
+  std::unique_ptr<char[]> block(new char[own_front + room]);
+  block[own_front - 1] = own_block;
+  std::unique_ptr<char[], Release> bigger(block.release() + own_front);
+  set_header(bigger.get(), OwnHeader{static_cast<std::uint32_t>(room), cursor_at});
   std::memcpy(bigger.get(), bytes_.get(), size_);
   bytes_ = std::move(bigger);
-  capacity_ = static_cast<std::uint32_t>(room);
 }
 
 void Element::reserve(std::size_t bytes) {
@@ -296,15 +384,15 @@ void Element::merge_from(const Element& other) {
 }
 
 void Element::reset_attribute_cursor() {
-  cursor_ = static_cast<std::uint32_t>(attributes_start());
+  set_cursor(attributes_start());
   valid_ = 1;
 }
 
 void Element::advance_attribute_cursor() {
-  std::size_t at = cursor_;
+  std::size_t at = cursor();
   if (at < size_) attribute_at(at);
   if (at < size_) {
-    cursor_ = static_cast<std::uint32_t>(at);
+    set_cursor(at);
     valid_ = 1;
   } else {
     valid_ = 0;
@@ -312,12 +400,12 @@ void Element::advance_attribute_cursor() {
 }
 
 Text Element::cursor_attribute_name() const {
-  std::size_t at = cursor_;
+  std::size_t at = cursor();
   return at < size_ ? Text(attribute_at(at).name) : Text();
 }
 
 Text Element::cursor_attribute_value() const {
-  std::size_t at = cursor_;
+  std::size_t at = cursor();
   return at < size_ ? Text(attribute_at(at).value) : Text();
 }
 

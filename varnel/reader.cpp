@@ -110,21 +110,9 @@ std::optional<OptionParts> split_option(View line) {
   return parts;
 }
 
-Element option_element(const OptionParts& parts, View active) {
-  Element option(option_name);
-  // The bytes the element will hold, each length mark taken as one byte (as
-  // it is below 128): reserved, they keep it to one allocation.
-  std::size_t bytes = option_name.length() + 2;
-  const auto count = [&bytes](View name, View value) { bytes += name.size() + value.size() + 2; };
-  if (expand_mode) {
-    count(name_attribute.view(), parts.key);
-    count(value_attribute.view(), parts.value);
-  } else {
-    count(parts.key, parts.value);
-  }
-  if (!parts.comment.empty()) count(comment_attribute.view(), parts.comment);
-  if (!active.empty()) count(active_attribute.view(), active);
-  option.reserve(bytes);
+// Builds the element "option" of a line into `option`.
+void build_option(Element& option, const OptionParts& parts, View active) {
+  option.reset(option_name.view());
   if (expand_mode) {
     option.append_attribute(name_attribute.view(), parts.key);
     option.append_attribute(value_attribute.view(), parts.value);
@@ -133,7 +121,6 @@ Element option_element(const OptionParts& parts, View active) {
   }
   if (!parts.comment.empty()) option.append_attribute(comment_attribute.view(), parts.comment);
   if (!active.empty()) option.append_attribute(active_attribute.view(), active);
-  return option;
 }
 
 // The section name of a line holding "[": up to the first "]" after it, or
@@ -146,12 +133,13 @@ View section_name(View line) {
   return line.substr(open + 1, close - open - 1);
 }
 
-Element section_element(View name) {
-  if (!expand_mode) return Element(Text(name));
-  Element title(title_name);
-  title.reserve(title_name.length() + name_attribute.length() + name.size() + 4);
-  title.append_attribute(name_attribute.view(), name);
-  return title;
+void build_section(Element& section, View name) {
+  if (!expand_mode) {
+    section.reset(name);
+    return;
+  }
+  section.reset(title_name.view());
+  section.append_attribute(name_attribute.view(), name);
 }
 
 std::size_t inline_comment_at(View line) {
@@ -165,21 +153,29 @@ std::size_t inline_comment_at(View line) {
   return r;
 }
 
-// Links each line element after the previous one; the first goes below the root.
+// Links each line element after the previous one; the first goes below the
+// root. The elements are built in one reused element, which the tree copies.
 class Linker {
 public:
   explicit Linker(Dom& tree) : tree_(tree) {}
-  void link(Element element) {
+  Element& element() { return element_; }
+  void link() {
     if (first_) {
-      tree_.add_element_child(std::move(element));
+      tree_.add_element_child(element_);
       first_ = false;
     } else {
-      tree_.add_element_next(std::move(element));
+      tree_.add_element_next(element_);
     }
+  }
+  // The element, built anew, below the last one linked.
+  void link_below() {
+    tree_.add_element_child(element_);
+    tree_.up();
   }
 
 private:
   Dom& tree_;
+  Element element_;
   bool first_ = true;
 };
 
@@ -194,17 +190,17 @@ bool is_readable_file(std::FILE* f) {
 const Text blank_name("blank");
 const Text data_attribute("data");
 
-Element comment_element(View text) {
-  Element comment(comment_attribute);
-  comment.reserve(comment_attribute.length() + data_attribute.length() + text.size() + 4);
+void build_comment(Element& comment, View text) {
+  comment.reset(comment_attribute.view());
   comment.append_attribute(data_attribute.view(), text);
-  return comment;
 }
 
 // One line, its trailing white space removed, into the tree.
-void read_line_into(View line, Linker& linker, Dom& tree, const Text& source, long line_number) {
+void read_line_into(View line, Linker& linker, const Text& source, long line_number) {
+  Element& element = linker.element();
   if (line.empty()) {
-    linker.link(Element(blank_name));
+    element.reset(blank_name.view());
+    linker.link();
     return;
   }
   const char first = line.front();
@@ -212,16 +208,19 @@ void read_line_into(View line, Linker& linker, Dom& tree, const Text& source, lo
     if (comment_prefix.is_empty()) comment_prefix = Text(first);
     const View rest = line.substr(1);
     if (rest.empty() || rest.front() == '#' || rest.front() == ';' || rest.front() == ' ') {
-      linker.link(comment_element(rest));
+      build_comment(element, rest);
+      linker.link();
     } else if (rest.find_first_of("=:") != none) {
       if (auto parts = split_option(rest)) {
         if (!expand_mode && !is_usable_key(parts->key, !parts->comment.empty())) {
           warn_name(source, line_number);
         }
-        linker.link(option_element(*parts, active_false.view()));
+        build_option(element, *parts, active_false.view());
+        linker.link();
       }
     } else {
-      linker.link(comment_element(rest));
+      build_comment(element, rest);
+      linker.link();
     }
     return;
   }
@@ -244,7 +243,8 @@ void read_line_into(View line, Linker& linker, Dom& tree, const Text& source, lo
         continue;
       }
       if (!expand_mode && !is_xml_name(name)) warn_name(source, line_number);
-      linker.link(section_element(name));
+      build_section(element, name);
+      linker.link();
       return;
     }
     if (option_failed) continue;
@@ -261,10 +261,11 @@ void read_line_into(View line, Linker& linker, Dom& tree, const Text& source, lo
     if (!expand_mode && !is_usable_key(parts->key, !parts->comment.empty())) {
       warn_name(source, line_number);
     }
-    linker.link(option_element(*parts, active_true.view()));
+    build_option(element, *parts, active_true.view());
+    linker.link();
     if (pending_comment) {
-      tree.add_element_child(comment_element(*pending_comment));
-      tree.up();
+      build_comment(element, *pending_comment);
+      linker.link_below();
     }
     return;
   }
@@ -274,9 +275,17 @@ void read_line_into(View line, Linker& linker, Dom& tree, const Text& source, lo
 
 Element make_blank() { return Element(blank_name); }
 
-Element make_comment(const Text& text) { return comment_element(text.view()); }
+Element make_comment(const Text& text) {
+  Element comment;
+  build_comment(comment, text.view());
+  return comment;
+}
 
-Element parse_section(const Text& line) { return section_element(section_name(line.view())); }
+Element parse_section(const Text& line) {
+  Element section;
+  build_section(section, section_name(line.view()));
+  return section;
+}
 
 int find_inline_comment(const Text& line) {
   const std::size_t p = inline_comment_at(line.view());
@@ -286,7 +295,9 @@ int find_inline_comment(const Text& line) {
 std::optional<Element> parse_option(const Text& line) {
   const auto parts = split_option(line.view());
   if (!parts) return std::nullopt;
-  return option_element(*parts, View());
+  Element option;
+  build_option(option, *parts, View());
+  return option;
 }
 
 bool read_ini(const Text& source, Dom& tree) {
@@ -313,7 +324,7 @@ bool read_ini(const Text& source, Dom& tree) {
     } else if (raw.back() != '\n') {
       at_end = true;
     }
-    read_line_into(rtrim_view(raw), linker, tree, source, ++line_number);
+    read_line_into(rtrim_view(raw), linker, source, ++line_number);
   }
   return !std::ferror(in.get());
 }

@@ -65,6 +65,28 @@ TEST(LineReading, NulBytesKeptOrDropped) {
   }
 }
 
+// Lines that straddle the reader's blocks, or are many blocks long, come whole.
+TEST(LineReading, LinesAcrossBlocksComeWhole) {
+  TempDir dir;
+  Strings expected;
+  std::string bytes;
+  for (std::size_t n = 1; bytes.size() < 300000; n = n * 3 + 1) {
+    std::string line(n % 100000, static_cast<char>('a' + n % 26));
+    if (n % 2) line += std::string(3, '\0');
+    expected.push_back(std::string(n % 100000, static_cast<char>('a' + n % 26)) + "\n");
+    bytes += line + "\n";
+  }
+  bytes += std::string(70000, 'z');  // the last line has no line feed
+  expected.push_back(std::string(70000, 'z'));
+  const kit::File in(std::fopen(dir.write("blocks", bytes).c_str(), "r"));
+  kit::LineReader reader(in.get(), kit::NulBytes::drop);
+  Strings lines;
+  std::string_view line;
+  while (reader.next(line)) lines.emplace_back(line);
+  EXPECT_EQ(lines, expected);
+  EXPECT_FALSE(std::ferror(in.get()));
+}
+
 TEST(Streams, OpenBlocksSeekAndWriteErrors) {
   TempDir dir;
   kit::File in = kit::open_file(dir.write("digits", "0123456789").c_str(), "r");

@@ -346,6 +346,67 @@ TEST(ElementAttributes, CursorWalksAndSurvivesEdits) {
   EXPECT_EQ(copy.attribute_count(), 0);
 }
 
+// The names the converters give (option, active, blank...) take a byte each
+// inside an element; they must read back the same wherever they stand.
+TEST(ElementAttributes, CommonWordsReadBackEverywhere) {
+  Element blank{Text("blank")};
+  Element option{Text("option")};
+  option.append_attribute("name", "value");
+  option.append_attribute("active", "true");
+  option.append_attribute("document", "comment");
+  option.set_data("false");
+  option.append_attribute("title", "data");
+  for (const Element& e : {Element(blank), Element(option), Element(std::move(option))}) {
+    Dom dom;
+    dom.add_element_child(e);
+    for (const Element& read : {e, dom.node(1).element()}) {
+      EXPECT_EQ(read.name(), e.name());
+      EXPECT_EQ(read.data(), e.data());
+      std::vector<std::string> pairs;
+      read.each_attribute([&](const kit::AttributeView& a) {
+        pairs.push_back(std::string(a.name) + "=" + std::string(a.value));
+      });
+      const std::vector<std::string> expected =
+          e.name() == "blank"
+              ? std::vector<std::string>{}
+              : std::vector<std::string>{"name=value", "active=true", "document=comment",
+                                         "title=data"};
+      EXPECT_EQ(pairs, expected);
+    }
+  }
+  EXPECT_EQ(blank.name(), "blank");
+  // Near misses are stored as they are.
+  Element e{Text("Option")};
+  e.append_attribute("activ", "true ");
+  EXPECT_EQ(e.name(), "Option");
+  EXPECT_EQ(e.get_attribute("activ"), "true ");
+}
+
+// One element can build many: reset names it anew and drops the rest.
+TEST(ElementAttributes, ResetBuildsAnewFromAnyName) {
+  Element e{Text("first")};
+  e.append_attribute("k", std::string(500, 'v'));
+  e.set_data("d");
+  e.reset_attribute_cursor();
+  e.advance_attribute_cursor();
+  Dom dom;
+  dom.add_element_child(e);
+  e.reset(e.get_attribute("k").view().substr(0, 3));  // a name from the element's own bytes
+  EXPECT_EQ(e.name(), "vvv");
+  EXPECT_TRUE(e.data().is_empty());
+  EXPECT_EQ(e.attribute_count(), 0);
+  EXPECT_FALSE(e.attribute_cursor_valid());
+  e.append_attribute("a", "1");
+  dom.add_element_next(e);
+  e.reset(dom.node(1).element().name_view());
+  EXPECT_EQ(e.name(), "first");
+  // The copies in the tree keep what the element held when each was added.
+  EXPECT_EQ(dom.node(1).element().get_attribute("k").length(), 500);
+  EXPECT_EQ(dom.node(1).element().data(), "d");
+  EXPECT_EQ(dom.node(2).element().name(), "vvv");
+  EXPECT_EQ(dom.node(2).element().get_attribute("a"), "1");
+}
+
 TEST(ScriptBlockLines, ReadBackInOrderWithLevels) {
   kit_test::TempDir dir;
   const std::string path = dir.write("script", "first\n\nlast without feed");
