@@ -2,6 +2,8 @@
 
 #include <sys/mman.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -19,11 +21,11 @@ Node::Node(Element element) : last_(0), kind_(static_cast<unsigned>(NodeKind::el
 }
 
 Node::Node(ScriptBlock script) : last_(0), kind_(static_cast<unsigned>(NodeKind::script)) {
-  new (&other_) std::unique_ptr<Other>(std::make_unique<Other>(Other{std::move(script), Text()}));
+  new (&other_) OtherPointer(new Other{std::move(script), Text()});
 }
 
 Node::Node(Text comment) : last_(0), kind_(static_cast<unsigned>(NodeKind::comment)) {
-  new (&other_) std::unique_ptr<Other>(std::make_unique<Other>(Other{ScriptBlock(), std::move(comment)}));
+  new (&other_) OtherPointer(new Other{ScriptBlock(), std::move(comment)});
 }
 
 Node::Node(const Node& other)
@@ -35,7 +37,7 @@ Node::Node(const Node& other)
   if (other.is_element()) {
     new (&element_) Element(other.element_);
   } else {
-    new (&other_) std::unique_ptr<Other>(std::make_unique<Other>(*other.other_));
+    new (&other_) OtherPointer(new Other{other.other_->script, other.other_->comment});
   }
 }
 
@@ -69,8 +71,13 @@ void Node::take_payload(Node& other) noexcept {
     new (&element_) Element(std::move(other.element_));
     return;
   }
-  new (&other_) std::unique_ptr<Other>(std::move(other.other_));
-  other.other_.~unique_ptr();
+  if (other.other_->in_table) {
+    // A payload in a table's chunks lives only as long as that table.
+    new (&other_) OtherPointer(new Other{other.other_->script, other.other_->comment});
+    return;
+  }
+  new (&other_) OtherPointer(std::move(other.other_));
+  other.other_.~OtherPointer();
   other.kind_ = static_cast<unsigned>(NodeKind::element);
   new (&other.element_) Element();
 }
@@ -79,7 +86,21 @@ void Node::drop_payload() noexcept {
   if (is_element()) {
     element_.~Element();
   } else {
-    other_.~unique_ptr();
+    other_.~OtherPointer();
+  }
+}
+
+void Node::hold(OtherPointer other, NodeKind kind) noexcept {
+  drop_payload();
+  new (&other_) OtherPointer(std::move(other));
+  kind_ = static_cast<unsigned>(kind);
+}
+
+void Node::OtherRelease::operator()(Other* other) const noexcept {
+  if (other->in_table) {
+    other->~Other();
+  } else {
+    delete other;
   }
 }
 
@@ -134,22 +155,33 @@ std::size_t NodeTable::capacity(std::size_t block) {
 
 void* NodeTable::slab_allocate(std::size_t bytes) {
   if (bytes < slab_bytes / 2) return ::operator new(bytes);
-  const std::size_t size = (bytes + slab_bytes - 1) & ~(slab_bytes - 1);
-  void* memory = std::aligned_alloc(slab_bytes, size);
-  if (memory == nullptr) throw std::bad_alloc();
+  // Mapped afresh rather than taken from the heap, which may hand back
+  // trimmed memory in small pages: one aligned run, its ends unmapped.
+  const std::size_t size = slab_size(bytes);
+  void* const mapped =
+      ::mmap(nullptr, size + slab_bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (mapped == MAP_FAILED) throw std::bad_alloc();
+  char* const start = static_cast<char*>(mapped);
+  const std::size_t head = (slab_bytes - reinterpret_cast<std::uintptr_t>(start) % slab_bytes) % slab_bytes;
+  if (head != 0) ::munmap(start, head);
+  ::munmap(start + head + size, slab_bytes - head);
 #ifdef MADV_HUGEPAGE
   // Only advice: without huge pages the memory works the same.
-  ::madvise(memory, size, MADV_HUGEPAGE);
+  ::madvise(start + head, size, MADV_HUGEPAGE);
 #endif
-  return memory;
+  return start + head;
 }
 
 void NodeTable::slab_release(void* memory, std::size_t bytes) noexcept {
   if (bytes < slab_bytes / 2) {
     ::operator delete(memory);
   } else {
-    std::free(memory);
+    ::munmap(memory, slab_size(bytes));
   }
+}
+
+std::size_t NodeTable::slab_size(std::size_t bytes) {
+  return (bytes + slab_bytes - 1) & ~(slab_bytes - 1);
 }
 
 void NodeTable::push_back(Node&& node) {
@@ -161,6 +193,27 @@ void NodeTable::push_back(Node&& node) {
 void NodeTable::push_back(const Element& element) {
   Element& placed = emplace().element_;
   placed.borrow(take(element.size_ + std::size_t{1}), element);
+}
+
+void NodeTable::push_back(Text&& comment) {
+  Node& placed = emplace();
+  Node::Other* other = new (take_aligned(sizeof(Node::Other))) Node::Other{ScriptBlock(), std::move(comment), true};
+  placed.hold(Node::OtherPointer(other), NodeKind::comment);
+}
+
+void NodeTable::set_data(Element& element, const Text& data) {
+  const std::size_t size = element.size_with_data(data.view());
+  if (element.owns_bytes() || size > Element::max_element_bytes) {
+    element.set_data(data);
+    return;
+  }
+  char* const block = element.bytes_.get() - 1;
+  if (block + element.size_ + 1 == free_) {
+    // The last bytes taken are given back, to be taken again in place.
+    free_ = block;
+    left_ += element.size_ + std::size_t{1};
+  }
+  element.rebuild_with_data(take(size + 1), data.view());
 }
 
 Node& NodeTable::emplace() {
@@ -192,6 +245,17 @@ char* NodeTable::take(std::size_t bytes) {
   free_ += bytes;
   left_ -= bytes;
   return place;
+}
+
+char* NodeTable::take_aligned(std::size_t bytes) {
+  constexpr std::size_t align = alignof(std::max_align_t);
+  const std::size_t pad = (align - reinterpret_cast<std::uintptr_t>(free_) % align) % align;
+  if (pad + bytes <= left_) {
+    free_ += pad;
+    left_ -= pad;
+  }
+  // A fresh chunk is aligned from its start.
+  return take(bytes);
 }
 
 void NodeTable::pack(Element& element) {
@@ -269,6 +333,16 @@ int Dom::add_element_next(const Element& element) {
 
 int Dom::add_element_child(const Element& element) {
   nodes_.push_back(element);
+  return link_child();
+}
+
+int Dom::add_comment_next(Text comment) {
+  nodes_.push_back(std::move(comment));
+  return link_next();
+}
+
+int Dom::add_comment_child(Text comment) {
+  nodes_.push_back(std::move(comment));
   return link_child();
 }
 
@@ -480,7 +554,7 @@ Text Dom::current_data() {
 }
 
 void Dom::set_current_data(const Text& data) {
-  if (Element* element = cursor_element()) element->set_data(data);
+  if (Element* element = cursor_element()) nodes_.set_data(*element, data);
 }
 
 Element& Dom::current_payload() {

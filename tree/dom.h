@@ -107,6 +107,13 @@ private:
   // Copies from's bytes to place (from.size_ + 1 bytes, the kind byte
   // first) and borrows them there; from may be this element.
   void borrow(char* place, const Element& from);
+  // The bytes the element would take with that data instead of its own.
+  std::size_t size_with_data(std::string_view data) const;
+  // Rewrites the element with that data at place (size_with_data + 1 bytes,
+  // the kind byte first) and borrows it there. place is either the
+  // element's own borrowed block, whose tail is then moved in place, or
+  // lies apart from it.
+  void rebuild_with_data(char* place, std::string_view data);
 
   // Name, data, then each attribute's name and value, each one behind its
   // length: one block per element keeps large trees compact. A borrowed block
@@ -189,7 +196,14 @@ private:
   struct Other {
     ScriptBlock script;
     Text comment;
+    bool in_table = false;                     // in a table's chunks, which free the memory
   };
+  struct OtherRelease {
+    void operator()(Other* other) const noexcept;
+  };
+  using OtherPointer = std::unique_ptr<Other, OtherRelease>;
+  // A node holding this payload of that kind instead of its own.
+  void hold(OtherPointer other, NodeKind kind) noexcept;
   static const Element& empty_element();
   Element* element_payload() { return is_element() ? &element_ : nullptr; }
   ScriptBlock* script_payload();
@@ -205,7 +219,7 @@ private:
   std::uint32_t kind_ : 2;
   union {
     Element element_;                          // in element nodes
-    std::unique_ptr<Other> other_;             // in script and comment nodes
+    OtherPointer other_;                       // in script and comment nodes
   };
 };
 
@@ -235,6 +249,11 @@ public:
   static constexpr int max_nodes = 1 << 30;
   void push_back(Node&& node);                 // std::length_error when full
   void push_back(const Element& element);      // a copy in an element node; the same
+  void push_back(Text&& comment);               // a comment node; the same
+  // Sets the data of an element of this table. One packed in the table's
+  // chunks stays there, rewritten in place when its bytes were the last
+  // taken, as they are while a loader fills the element it just added.
+  void set_data(Element& element, const Text& data);
   void clear();                                // releases every block
 
 private:
@@ -243,6 +262,7 @@ private:
   static constexpr std::size_t slab_bytes = std::size_t{1} << 21;
   static void* slab_allocate(std::size_t bytes);
   static void slab_release(void* memory, std::size_t bytes) noexcept;
+  static std::size_t slab_size(std::size_t bytes);  // whole huge pages
   // Node blocks come from the slabs once they are large.
   template <typename T> struct SlabAllocator {
     using value_type = T;
@@ -264,6 +284,7 @@ private:
   void pack(Element& element);
   Node& emplace();                             // a new empty element node at the end
   char* take(std::size_t bytes);               // room in the chunks
+  char* take_aligned(std::size_t bytes);       // the same, aligned for any object
 
   static constexpr unsigned first_shift = 4;   // the first two blocks hold 16 nodes each
   static constexpr unsigned limit_shift = 12;  // the doubling blocks end at 4096 nodes
@@ -346,8 +367,8 @@ public:
   int add_script_child(ScriptBlock script) { return add_child(Node(std::move(script))); }
   int add_script_file_next(const Text& path);  // an empty block when the file will not open
   int add_script_file_child(const Text& path);
-  int add_comment_next(Text comment) { return add_next(Node(std::move(comment))); }
-  int add_comment_child(Text comment) { return add_child(Node(std::move(comment))); }
+  int add_comment_next(Text comment);
+  int add_comment_child(Text comment);
   // When the cursor node is a script node, appends the line to it.
   void add_line_to_current_script(const Text& line);
 

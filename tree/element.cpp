@@ -217,6 +217,33 @@ void Element::borrow(char* place, const Element& from) {
   bytes_.reset(place + 1);
 }
 
+std::size_t Element::size_with_data(std::string_view data) const {
+  std::size_t data_start = 0;
+  skip_segment(bytes_.get(), data_start);
+  std::size_t data_end = data_start;
+  skip_segment(bytes_.get(), data_end);
+  return size_ - (data_end - data_start) + Mark(data).total();
+}
+
+void Element::rebuild_with_data(char* place, std::string_view data) {
+  const char* const old = bytes_.get();
+  std::size_t data_start = 0;
+  skip_segment(old, data_start);
+  std::size_t data_end = data_start;
+  skip_segment(old, data_end);
+  const Mark data_mark(data);
+  const std::size_t attributes = size_ - data_end;
+  const std::size_t new_data_end = data_start + data_mark.total();
+  char* const out = place + 1;
+  // The attributes first: in place they may move either way over themselves.
+  std::memmove(out + new_data_end, old + data_end, attributes);
+  if (out != old) std::memcpy(out, old, data_start);
+  data_mark.write(out + data_start, data);
+  place[0] = borrowed_block;
+  size_ = static_cast<std::uint32_t>(new_data_end + attributes);
+  bytes_.reset(out);
+}
+
 void Element::reset(std::string_view name) {
   const Mark name_mark(name);
   const std::size_t size = name_mark.total() + 1;

@@ -27,9 +27,11 @@ struct Loader {
   std::unique_ptr<Dom> own;                // the builder's Dom when none was bound
 
   // The builder's part.
+  Element built;                           // builds each element the tree then copies
   int element = 0;                         // node of the element started last; 0: none yet
   bool below = false;                      // a comment went below that element
   std::string pending;                     // its text, chunks joined by line feeds
+  bool settled = false;                    // the element holds the pending text already
   // A large pending text moves into the element's data through `given`
   // at an end event; a later chunk takes it back. Empty otherwise.
   Text given;
@@ -43,6 +45,7 @@ void start_clean(EventHandler handler) {
   loader.name.clear();
   loader.handler = handler;
   loader.element = 0;
+  loader.settled = false;
   loader.below = false;
   std::string().swap(loader.pending);
   loader.given = Text();
@@ -95,6 +98,7 @@ public:
     loader.handler = nullptr;
     std::string().swap(loader.pending);
     loader.given = Text();
+    loader.built = Element();
   }
   ParseGuard(const ParseGuard&) = delete;
   ParseGuard& operator=(const ParseGuard&) = delete;
@@ -134,10 +138,9 @@ Dom& builder_dom() {
   return *loader.bound;
 }
 
-// After the cursor node. Inside a chain (a load next to a node that has
-// siblings after it) the node goes in between instead of cutting the chain.
-int place_next(Dom& dom, Node node) {
-  if (dom.current_next() == 0) return dom.add_next(std::move(node));
+// After the cursor node, which has siblings after it (a load next to a node
+// inside a chain): the node goes in between instead of cutting the chain.
+int insert_next(Dom& dom, Node node) {
   Dom single;
   single.add_child(std::move(node));
   return dom.insert_copy_after(single, 1);
@@ -151,15 +154,21 @@ bool goes_below(const Dom& dom) {
 }
 
 void build_start(Dom& dom) {
-  Element element{Text(loader.state.name)};
+  Element& element = loader.built;
+  element.reset(loader.state.name);
   for (const char* const* at = loader.state.attributes; at && at[0] && at[1]; at += 2) {
-    element.set_attribute(Text(at[0]), Text(at[1]));
+    element.append_attribute(at[0], at[1]);
   }
-  loader.element = goes_below(dom) ? dom.add_element_child(std::move(element))
-                                   : place_next(dom, Node(std::move(element)));
+  if (goes_below(dom)) {
+    loader.element = dom.add_element_child(element);
+  } else {
+    loader.element = dom.current_next() == 0 ? dom.add_element_next(element)
+                                             : insert_next(dom, Node(element));
+  }
   loader.below = false;
   if (loader.pending.capacity() > pending_keep_bytes) std::string().swap(loader.pending);
   loader.pending.clear();
+  loader.settled = false;
   loader.given = Text();
 }
 
@@ -167,17 +176,20 @@ void build_end(Dom& dom) {
   // A large text moved into the element leaves nothing pending: nothing new
   // has come since, so the element has it all.
   std::string& pending = loader.pending;
-  if (!pending.empty() && loader.element != 0) {
+  // Nor does text the element was given at an earlier end (its parent's
+  // end comes next): setting it again would only copy it again.
+  if (!pending.empty() && loader.element != 0 && !loader.settled) {
     const bool large = pending.size() > pending_keep_bytes;
     Text data = large ? Text(std::move(pending)) : Text(std::string_view(pending));
     const int cursor = dom.cursor();
     dom.set_cursor(loader.element);
-    dom.current_element().set_data(data);
+    dom.set_current_data(data);
     dom.set_cursor(cursor);
     if (large) {
       loader.given = std::move(data);
       std::string().swap(pending);
     }
+    loader.settled = true;
   }
   LoaderState& s = loader.state;
   // An element that holds only comments ends with the cursor below it;
@@ -196,6 +208,7 @@ void build_text() {
   if (pending.capacity() < pending_start_bytes) pending.reserve(pending_start_bytes);
   if (!pending.empty()) pending += '\n';
   pending.append(loader.state.text);
+  loader.settled = false;
 }
 
 void build_comment(Dom& dom) {
@@ -203,12 +216,14 @@ void build_comment(Dom& dom) {
   std::string wrapped;
   wrapped.reserve(comment_open.size() + comment.size() + comment_close.size());
   wrapped.append(comment_open).append(comment).append(comment_close);
-  Node node(Text(std::move(wrapped)));
+  Text text(std::move(wrapped));
   if (goes_below(dom)) {
-    dom.add_child(std::move(node));
+    dom.add_comment_child(std::move(text));
     loader.below = true;
+  } else if (dom.current_next() == 0) {
+    dom.add_comment_next(std::move(text));
   } else {
-    place_next(dom, std::move(node));
+    insert_next(dom, Node(std::move(text)));
   }
 }
 
