@@ -252,6 +252,51 @@ TEST(DomBuilding, PlacedElementsChangeInPlaceAndStayApart) {
   EXPECT_EQ(copy.get_attribute("k").length(), 40000);
 }
 
+// Data set through the Dom stays with its node, whether the element's bytes
+// were the last added (rewritten in place) or lie among others.
+TEST(DomBuilding, DataSetThroughTheDomKeepsNeighboursAndAttributes) {
+  Dom dom;
+  dom.add_element_child(element("a", "k", "v"));
+  dom.add_comment_next(Text("between"));
+  dom.add_element_next(element("b", "n", "w"));
+  const std::string longer(5000, 'd');  // past the chunk the first nodes share
+  for (const std::string& data : {std::string("short"), longer, std::string("s"), std::string()}) {
+    for (const int index : {3, 1}) {
+      dom.set_cursor(index);
+      dom.set_current_data(Text(data));
+    }
+    for (const int index : {1, 3}) {
+      const Element& e = dom.node(index).element();
+      EXPECT_EQ(e.data().str(), data) << index;
+      EXPECT_EQ(e.attribute_count(), 1);
+      EXPECT_EQ(e.name(), index == 1 ? "a" : "b");
+      EXPECT_EQ(e.get_attribute(index == 1 ? "k" : "n"), index == 1 ? "v" : "w");
+    }
+    EXPECT_EQ(dom.node(2).comment(), "between");
+  }
+  dom.add_element_next(element("c", "x", "y"));
+  EXPECT_EQ(dom.node(3).element().get_attribute("n"), "w");
+}
+
+// Comment payloads live with the tree; a node copied out carries its own.
+TEST(DomBuilding, CommentsOutliveTheirTreeOnlyAsCopies) {
+  kit::Node copied;
+  Dom copy;
+  {
+    Dom dom;
+    dom.add_comment_child(Text(std::string(100, 'c')));
+    dom.add_comment_next(Text("short"));
+    copied = dom.copy_of_current();
+    copy = dom;
+    Dom moved = std::move(dom);
+    EXPECT_EQ(moved.node(1).comment().length(), 100);
+  }
+  EXPECT_TRUE(copied.is_comment());
+  EXPECT_EQ(copied.comment(), "short");
+  EXPECT_EQ(copy.node(1).comment().length(), 100);
+  EXPECT_EQ(copy.node(2).comment(), "short");
+}
+
 TEST(DomBuilding, ElementsMovedOutOfADomOutliveIt) {
   Element taken;
   {

@@ -48,6 +48,9 @@ TEST(LoaderText, ChunksJoinedByLineFeedsAttributesInOrder) {
   // Text after a child's end goes to that child; text before a child is lost.
   EXPECT_EQ(top(tree_of("<a><b>in</b>after</a>")), "a(b=\"in\nafter\")");
   EXPECT_EQ(top(tree_of("<a>lost<b/></a>")), "a(b)");
+  // The child's text grows after other nodes were added behind it.
+  EXPECT_EQ(top(tree_of("<r><a><b k='v'>x</b><!--c-->y<!--d-->z</a><e>w</e></r>")),
+            "r(a(b[k=v]=\"x\ny\nz\" {<!--c-->} {<!--d-->}) e=\"w\")");
   Dom dom = tree_of("<?xml version=\"1.0\"?>\n<!DOCTYPE a>\n"
                     "<a z=\"1\" b=\"x &amp; &lt;y&gt;\" a='&#x41;&quot;' ZZ=''/>");
   EXPECT_EQ(top(dom), "a[z=1 b=x & <y> a=A\" ZZ=]");
