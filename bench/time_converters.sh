@@ -18,6 +18,8 @@ measure() {  # label, command...
   label="$1"; shift
   size=$(stat -c %s "$source")
   for i in 1 2 3 4 5; do
+    # The previous run's output is removed untimed: truncating it is not the conversion's work.
+    rm -f "$data/out.xml" "$data/out.lgt" "$data/.tmp"
     (cd "$data" && /usr/bin/time -f "%e %U %S %M" -o "$data/time.txt" "$@" > /dev/null)
     cat "$data/time.txt"
   done | sort -n | sed -n 3p | awk -v size="$size" -v name="$label" '{
