@@ -28,8 +28,6 @@ std::size_t common_word(std::string_view text) {
 // A mark: seven bits a byte, low bits first, high bit on when more follow.
 // Its value is a common word's number, or the length of the bytes that follow
 // plus common_word_count.
-constexpr std::size_t max_mark_bytes = 10;
-
 std::size_t put_mark(char* out, std::size_t n) {
   std::size_t used = 0;
   while (n >= 0x80) {
@@ -40,22 +38,29 @@ std::size_t put_mark(char* out, std::size_t n) {
   return used;
 }
 
+std::size_t mark_size(std::size_t n) {
+  std::size_t size = 1;
+  for (; n >= 0x80; n >>= 7) ++size;
+  return size;
+}
+
 // The mark for a text and how many of its bytes follow the mark.
 struct Mark {
-  char bytes[max_mark_bytes];
+  std::size_t value;
   std::size_t size;
   std::size_t text_bytes;
   explicit Mark(std::string_view text) {
     const std::size_t word = common_word(text);
     text_bytes = word < common_word_count ? 0 : text.size();
-    size = put_mark(bytes, word < common_word_count ? word : text.size() + common_word_count);
+    value = word < common_word_count ? word : text.size() + common_word_count;
+    size = mark_size(value);
   }
   std::size_t total() const { return size + text_bytes; }
   // Writes the mark and the text's bytes; returns the end.
   char* write(char* out, std::string_view text) const {
-    std::memcpy(out, bytes, size);
-    if (text_bytes != 0) std::memcpy(out + size, text.data(), text_bytes);
-    return out + size + text_bytes;
+    out += put_mark(out, value);
+    if (text_bytes != 0) std::memcpy(out, text.data(), text_bytes);
+    return out + text_bytes;
   }
 };
 
