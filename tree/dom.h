@@ -191,8 +191,8 @@ public:
 private:
   friend class Dom;
   friend class NodeTable;
-  // Script and comment payloads are rare in a tree: kept out of line, they
-  // leave every node the size of an element node.
+  // Script and comment payloads are kept out of line, so that every node is
+  // the size of an element node; a table keeps its comments in its chunks.
   struct Other {
     ScriptBlock script;
     Text comment;
@@ -208,7 +208,8 @@ private:
   Element* element_payload() { return is_element() ? &element_ : nullptr; }
   ScriptBlock* script_payload();
   Text* comment_payload();
-  void take_payload(Node& other) noexcept;     // other keeps an empty element
+  // Other keeps an empty element, or a copy is taken when its payload lives in a table.
+  void take_payload(Node& other) noexcept;
   void drop_payload() noexcept;
 
   std::int32_t next_ = 0;
@@ -249,7 +250,7 @@ public:
   static constexpr int max_nodes = 1 << 30;
   void push_back(Node&& node);                 // std::length_error when full
   void push_back(const Element& element);      // a copy in an element node; the same
-  void push_back(Text&& comment);               // a comment node; the same
+  void push_back(Text&& comment);              // a comment node; the same
   // Sets the data of an element of this table. One packed in the table's
   // chunks stays there, rewritten in place when its bytes were the last
   // taken, as they are while a loader fills the element it just added.
