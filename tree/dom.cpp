@@ -253,8 +253,9 @@ char* NodeTable::take_aligned(std::size_t bytes) {
   if (pad + bytes <= left_) {
     free_ += pad;
     left_ -= pad;
+  } else {
+    left_ = 0;  // the rest of this chunk cannot hold it aligned; a fresh chunk is aligned
   }
-  // A fresh chunk is aligned from its start.
   return take(bytes);
 }
 

@@ -295,6 +295,19 @@ TEST(DomBuilding, CommentsOutliveTheirTreeOnlyAsCopies) {
   EXPECT_EQ(copied.comment(), "short");
   EXPECT_EQ(copy.node(1).comment().length(), 100);
   EXPECT_EQ(copy.node(2).comment(), "short");
+
+  // Comments among elements of every size, across many chunks (the
+  // sanitizer build checks each comment's alignment).
+  Dom mixed;
+  mixed.add_comment_child(Text("first"));
+  for (int i = 0; i < 2000; ++i) {
+    mixed.add_element_next(element("e", "k", std::string(static_cast<std::size_t>(i % 61), 'v').c_str()));
+    mixed.add_comment_next(Text(std::to_string(i)));
+  }
+  for (int i = 0; i < 2000; ++i) {
+    EXPECT_EQ(mixed.node(2 * i + 3).comment(), Text(std::to_string(i)));
+    EXPECT_EQ(mixed.node(2 * i + 2).element().get_attribute("k").length(), i % 61);
+  }
 }
 
 TEST(DomBuilding, ElementsMovedOutOfADomOutliveIt) {
