@@ -16,16 +16,20 @@ namespace kit {
 // Large trees hold millions of nodes: a node stays within 32 bytes.
 static_assert(sizeof(Node) <= 32, "Node grew");
 
+Node::Node() : last_(0), kind_(static_cast<unsigned>(NodeKind::element)) {
+  new (&element_) Element();
+}
+
 Node::Node(Element element) : last_(0), kind_(static_cast<unsigned>(NodeKind::element)) {
   new (&element_) Element(std::move(element));
 }
 
 Node::Node(ScriptBlock script) : last_(0), kind_(static_cast<unsigned>(NodeKind::script)) {
-  new (&other_) OtherPointer(new Other{std::move(script), Text()});
+  new (&other_) OtherPointer(new Other{Text(), std::make_unique<ScriptBlock>(std::move(script))});
 }
 
 Node::Node(Text comment) : last_(0), kind_(static_cast<unsigned>(NodeKind::comment)) {
-  new (&other_) OtherPointer(new Other{ScriptBlock(), std::move(comment)});
+  new (&other_) OtherPointer(new Other{std::move(comment), nullptr});
 }
 
 Node::Node(const Node& other)
@@ -37,7 +41,7 @@ Node::Node(const Node& other)
   if (other.is_element()) {
     new (&element_) Element(other.element_);
   } else {
-    new (&other_) OtherPointer(new Other{other.other_->script, other.other_->comment});
+    new (&other_) OtherPointer(new Other(other.other_->copy()));
   }
 }
 
@@ -73,7 +77,7 @@ void Node::take_payload(Node& other) noexcept {
   }
   if (other.other_->in_table) {
     // A payload in a table's chunks lives only as long as that table.
-    new (&other_) OtherPointer(new Other{other.other_->script, other.other_->comment});
+    new (&other_) OtherPointer(new Other(other.other_->copy()));
     return;
   }
   new (&other_) OtherPointer(std::move(other.other_));
@@ -96,6 +100,10 @@ void Node::hold(OtherPointer other, NodeKind kind) noexcept {
   kind_ = static_cast<unsigned>(kind);
 }
 
+Node::Other Node::Other::copy() const {
+  return Other{comment, script ? std::make_unique<ScriptBlock>(*script) : nullptr};
+}
+
 void Node::OtherRelease::operator()(Other* other) const noexcept {
   if (other->in_table) {
     other->~Other();
@@ -111,7 +119,7 @@ const Element& Node::empty_element() {
 
 const ScriptBlock& Node::script() const {
   static const ScriptBlock empty;
-  return is_script() ? other_->script : empty;
+  return is_script() ? *other_->script : empty;
 }
 
 const Text& Node::comment() const {
@@ -119,7 +127,7 @@ const Text& Node::comment() const {
   return is_comment() ? other_->comment : empty;
 }
 
-ScriptBlock* Node::script_payload() { return is_script() ? &other_->script : nullptr; }
+ScriptBlock* Node::script_payload() { return is_script() ? other_->script.get() : nullptr; }
 
 Text* Node::comment_payload() { return is_comment() ? &other_->comment : nullptr; }
 
@@ -197,14 +205,19 @@ void NodeTable::push_back(const Element& element) {
 
 void NodeTable::push_back(Text&& comment) {
   Node& placed = emplace();
-  Node::Other* other = new (take_aligned(sizeof(Node::Other))) Node::Other{ScriptBlock(), std::move(comment), true};
+  Node::Other* other = new (take_aligned(sizeof(Node::Other))) Node::Other{std::move(comment), nullptr, true};
   placed.hold(Node::OtherPointer(other), NodeKind::comment);
 }
 
-void NodeTable::set_data(Element& element, const Text& data) {
-  const std::size_t size = element.size_with_data(data.view());
+void NodeTable::set_data(Element& element, std::string_view data) {
+  const std::size_t size = element.size_with_data(data);
   if (element.owns_bytes() || size > Element::max_element_bytes) {
-    element.set_data(data);
+    element.replace_data(data);
+    return;
+  }
+  const char* const bytes = element.bytes_.get();
+  if (!data.empty() && data.data() < bytes + element.size_ && data.data() + data.size() > bytes) {
+    set_data(element, std::string(data));  // the element's own bytes are about to move
     return;
   }
   char* const block = element.bytes_.get() - 1;
@@ -213,7 +226,7 @@ void NodeTable::set_data(Element& element, const Text& data) {
     free_ = block;
     left_ += element.size_ + std::size_t{1};
   }
-  element.rebuild_with_data(take(size + 1), data.view());
+  element.rebuild_with_data(take(size + 1), data);
 }
 
 Node& NodeTable::emplace() {
@@ -555,7 +568,12 @@ Text Dom::current_data() {
 }
 
 void Dom::set_current_data(const Text& data) {
-  if (Element* element = cursor_element()) nodes_.set_data(*element, data);
+  if (Element* element = cursor_element()) nodes_.set_data(*element, data.view());
+}
+
+void Dom::set_data_at(int index, std::string_view data) {
+  if (!valid(index)) return;
+  if (Element* element = at(index).element_payload()) nodes_.set_data(*element, data);
 }
 
 Element& Dom::current_payload() {

@@ -99,6 +99,7 @@ private:
   std::size_t attributes_start() const;
   AttributeView attribute_at(std::size_t& at) const;  // reads one and steps past it
   void replace_segment(std::size_t at, std::string_view bytes);
+  void replace_data(std::string_view data);
   bool owns_bytes() const;
   std::size_t capacity() const;                // 0 while the block is borrowed
   std::size_t cursor() const;                  // byte offset of the cursor attribute
@@ -162,7 +163,7 @@ enum class NodeKind : int { element = 0, script = 1, comment = 2 };
 // One entry of a Dom's table: a payload and its links (0 means none).
 class Node {
 public:
-  Node() : Node(Element()) {}                  // an element node, empty element
+  Node();                                      // an element node, empty element
   explicit Node(Element element);
   explicit Node(ScriptBlock script);
   explicit Node(Text comment);
@@ -194,9 +195,10 @@ private:
   // Script and comment payloads are kept out of line, so that every node is
   // the size of an element node; a table keeps its comments in its chunks.
   struct Other {
-    ScriptBlock script;
     Text comment;
+    std::unique_ptr<ScriptBlock> script;       // in script nodes: comments stay small
     bool in_table = false;                     // in a table's chunks, which free the memory
+    Other copy() const;                        // deep, and on the heap
   };
   struct OtherRelease {
     void operator()(Other* other) const noexcept;
@@ -254,7 +256,7 @@ public:
   // Sets the data of an element of this table. One packed in the table's
   // chunks stays there, rewritten in place when its bytes were the last
   // taken, as they are while a loader fills the element it just added.
-  void set_data(Element& element, const Text& data);
+  void set_data(Element& element, std::string_view data);
   void clear();                                // releases every block
 
 private:
@@ -413,6 +415,9 @@ public:
   int add_current_attribute_at(int index, const Text& name, const Text& value);
   Text current_data();
   void set_current_data(const Text& data);
+  // The data of the element at that index, the cursor left where it is;
+  // nothing for a node of another kind or an index outside the table.
+  void set_data_at(int index, std::string_view data);
   // The element last taken from an element node (see next); the root's at first.
   Element& current_payload();
 

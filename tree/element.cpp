@@ -319,10 +319,12 @@ void Element::replace_segment(std::size_t at, std::string_view bytes) {
 
 void Element::set_name(const Text& name) { replace_segment(0, name.view()); }
 
-void Element::set_data(const Text& data) {
+void Element::set_data(const Text& data) { replace_data(data.view()); }
+
+void Element::replace_data(std::string_view data) {
   std::size_t at = 0;
   skip_segment(bytes_.get(), at);
-  replace_segment(at, data.view());
+  replace_segment(at, data);
 }
 
 void Element::set_attribute(const Text& name, const Text& value) {

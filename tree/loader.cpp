@@ -179,15 +179,13 @@ void build_end(Dom& dom) {
   // Nor does text the element was given at an earlier end (its parent's
   // end comes next): setting it again would only copy it again.
   if (!pending.empty() && loader.element != 0 && !loader.settled) {
-    const bool large = pending.size() > pending_keep_bytes;
-    Text data = large ? Text(std::move(pending)) : Text(std::string_view(pending));
-    const int cursor = dom.cursor();
-    dom.set_cursor(loader.element);
-    dom.set_current_data(data);
-    dom.set_cursor(cursor);
-    if (large) {
+    if (pending.size() > pending_keep_bytes) {
+      Text data(std::move(pending));
+      dom.set_data_at(loader.element, data.view());
       loader.given = std::move(data);
       std::string().swap(pending);
+    } else {
+      dom.set_data_at(loader.element, pending);
     }
     loader.settled = true;
   }

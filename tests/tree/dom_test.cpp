@@ -276,6 +276,22 @@ TEST(DomBuilding, DataSetThroughTheDomKeepsNeighboursAndAttributes) {
   }
   dom.add_element_next(element("c", "x", "y"));
   EXPECT_EQ(dom.node(3).element().get_attribute("n"), "w");
+
+  // By index, the cursor staying; the data may come from the element itself.
+  dom.set_cursor(1);
+  const kit::Node& last = dom.node(4);
+  dom.set_data_at(4, last.element().name_view());
+  dom.set_data_at(4, last.element().get_attribute("x").view());  // a copy: any bytes go
+  dom.set_data_at(4, "");
+  std::string_view own_value;
+  last.element().each_attribute([&](const kit::AttributeView& a) { own_value = a.value; });
+  dom.set_data_at(4, own_value);  // the attributes move to make room for it
+  EXPECT_EQ(last.element().data(), "y");
+  EXPECT_EQ(last.element().get_attribute("x"), "y");
+  dom.set_data_at(2, "not an element");
+  dom.set_data_at(99, "outside");
+  EXPECT_EQ(dom.node(2).comment(), "between");
+  EXPECT_EQ(dom.cursor(), 1);
 }
 
 // Comment payloads live with the tree; a node copied out carries its own.
