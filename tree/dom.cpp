@@ -210,8 +210,16 @@ void NodeTable::push_back(Text&& comment) {
 }
 
 void NodeTable::set_data(Element& element, std::string_view data) {
-  const std::size_t size = element.size_with_data(data);
-  if (element.owns_bytes() || size > Element::max_element_bytes) {
+  // Only the bytes taken last can be rewritten where they lie: elsewhere the
+  // old bytes would stay behind in the chunks at every change, so the
+  // element takes a block of its own as any changed element does.
+  const std::size_t size = element.size_with_data(data) + 1;  // the kind byte in front
+  const std::size_t old_size = element.size_ + std::size_t{1};
+  char* const block = element.bytes_.get() - 1;
+  const bool in_place = !element.owns_bytes() && block + old_size == free_ &&
+                        size <= left_ + old_size && size <= next_chunk_bytes_ / 4 &&
+                        size - 1 <= Element::max_element_bytes;
+  if (!in_place) {
     element.replace_data(data);
     return;
   }
@@ -220,13 +228,9 @@ void NodeTable::set_data(Element& element, std::string_view data) {
     set_data(element, std::string(data));  // the element's own bytes are about to move
     return;
   }
-  char* const block = element.bytes_.get() - 1;
-  if (block + element.size_ + 1 == free_) {
-    // The last bytes taken are given back, to be taken again in place.
-    free_ = block;
-    left_ += element.size_ + std::size_t{1};
-  }
-  element.rebuild_with_data(take(size + 1), data);
+  free_ = block;
+  left_ += old_size;
+  element.rebuild_with_data(take(size), data);
 }
 
 Node& NodeTable::emplace() {
@@ -573,7 +577,10 @@ void Dom::set_current_data(const Text& data) {
 
 void Dom::set_data_at(int index, std::string_view data) {
   if (!valid(index)) return;
-  if (Element* element = at(index).element_payload()) nodes_.set_data(*element, data);
+  if (Element* element = at(index).element_payload()) {
+    payload_ = index;
+    nodes_.set_data(*element, data);
+  }
 }
 
 Element& Dom::current_payload() {

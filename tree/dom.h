@@ -253,9 +253,9 @@ public:
   void push_back(Node&& node);                 // std::length_error when full
   void push_back(const Element& element);      // a copy in an element node; the same
   void push_back(Text&& comment);              // a comment node; the same
-  // Sets the data of an element of this table. One packed in the table's
-  // chunks stays there, rewritten in place when its bytes were the last
-  // taken, as they are while a loader fills the element it just added.
+  // Sets the data of an element of this table. One whose bytes were the
+  // last taken, as while a loader fills the element it just added, is
+  // rewritten in place in the chunks; any other takes a block of its own.
   void set_data(Element& element, std::string_view data);
   void clear();                                // releases every block
 
@@ -415,8 +415,9 @@ public:
   int add_current_attribute_at(int index, const Text& name, const Text& value);
   Text current_data();
   void set_current_data(const Text& data);
-  // The data of the element at that index, the cursor left where it is;
-  // nothing for a node of another kind or an index outside the table.
+  // The data of the element at that index, which becomes the current
+  // payload; the cursor stays. Nothing for a node of another kind or an
+  // index outside the table.
   void set_data_at(int index, std::string_view data);
   // The element last taken from an element node (see next); the root's at first.
   Element& current_payload();

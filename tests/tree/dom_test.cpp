@@ -292,6 +292,7 @@ TEST(DomBuilding, DataSetThroughTheDomKeepsNeighboursAndAttributes) {
   dom.set_data_at(99, "outside");
   EXPECT_EQ(dom.node(2).comment(), "between");
   EXPECT_EQ(dom.cursor(), 1);
+  EXPECT_EQ(&dom.current_payload(), &last.element());
 }
 
 // Comment payloads live with the tree; a node copied out carries its own.
