@@ -88,10 +88,12 @@ Text read_line(std::FILE* in) {
 bool LineReader::next(std::string_view& line) {
   for (;;) {
     const char* const base = buffer_.data();
-    const void* feed = searched_ < end_ ? std::memchr(base + searched_, '\n', end_ - searched_) : nullptr;
+    const void* feed =
+        searched_ < end_ ? std::memchr(base + searched_, '\n', end_ - searched_) : nullptr;
     if (feed != nullptr || (at_end_ && begin_ < end_)) {
       const std::size_t stop =
-          feed != nullptr ? static_cast<std::size_t>(static_cast<const char*>(feed) - base) + 1 : end_;
+          feed != nullptr ? static_cast<std::size_t>(static_cast<const char*>(feed) - base) + 1
+                          : end_;
       line = std::string_view(base + begin_, stop - begin_);
       begin_ = searched_ = stop;
       return true;
@@ -109,7 +111,9 @@ bool LineReader::fill() {
     searched_ -= begin_;
     begin_ = 0;
   }
-  if (buffer_.size() - end_ < block_bytes) buffer_.resize(std::max(2 * buffer_.size(), end_ + block_bytes));
+  if (buffer_.size() - end_ < block_bytes) {
+    buffer_.resize(std::max(2 * buffer_.size(), end_ + block_bytes));
+  }
   for (;;) {
     const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, in_);
     if (got == 0) {

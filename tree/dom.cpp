@@ -167,10 +167,12 @@ void* NodeTable::slab_allocate(std::size_t bytes) {
   // trimmed memory in small pages: one aligned run, its ends unmapped.
   const std::size_t size = slab_size(bytes);
   void* const mapped =
-      ::mmap(nullptr, size + slab_bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+      ::mmap(nullptr, size + slab_bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
+             -1, 0);
   if (mapped == MAP_FAILED) throw std::bad_alloc();
   char* const start = static_cast<char*>(mapped);
-  const std::size_t head = (slab_bytes - reinterpret_cast<std::uintptr_t>(start) % slab_bytes) % slab_bytes;
+  const std::size_t misalign = reinterpret_cast<std::uintptr_t>(start) % slab_bytes;
+  const std::size_t head = misalign == 0 ? 0 : slab_bytes - misalign;
   if (head != 0) ::munmap(start, head);
   ::munmap(start + head + size, slab_bytes - head);
 #ifdef MADV_HUGEPAGE
@@ -205,7 +207,8 @@ void NodeTable::push_back(const Element& element) {
 
 void NodeTable::push_back(Text&& comment) {
   Node& placed = emplace();
-  Node::Other* other = new (take_aligned(sizeof(Node::Other))) Node::Other{std::move(comment), nullptr, true};
+  Node::Other* other =
+      new (take_aligned(sizeof(Node::Other))) Node::Other{std::move(comment), nullptr, true};
   placed.hold(Node::OtherPointer(other), NodeKind::comment);
 }
 

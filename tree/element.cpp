@@ -199,7 +199,9 @@ Element& Element::operator=(Element&& other) noexcept {
 
 bool Element::owns_bytes() const { return bytes_.get()[-1] == own_block; }
 
-std::size_t Element::capacity() const { return owns_bytes() ? header_of(bytes_.get()).capacity : 0; }
+std::size_t Element::capacity() const {
+  return owns_bytes() ? header_of(bytes_.get()).capacity : 0;
+}
 
 std::size_t Element::cursor() const {
   return owns_bytes() ? header_of(bytes_.get()).cursor : attributes_start();

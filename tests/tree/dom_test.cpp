@@ -318,7 +318,8 @@ TEST(DomBuilding, CommentsOutliveTheirTreeOnlyAsCopies) {
   Dom mixed;
   mixed.add_comment_child(Text("first"));
   for (int i = 0; i < 2000; ++i) {
-    mixed.add_element_next(element("e", "k", std::string(static_cast<std::size_t>(i % 61), 'v').c_str()));
+    const std::string value(static_cast<std::size_t>(i % 61), 'v');
+    mixed.add_element_next(element("e", "k", value.c_str()));
     mixed.add_comment_next(Text(std::to_string(i)));
   }
   for (int i = 0; i < 2000; ++i) {
