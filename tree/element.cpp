@@ -143,17 +143,7 @@ void Element::Release::operator()(char* bytes) const {
 
 Element::Element() : bytes_(empty_bytes()), size_(empty_size), count_(0), valid_(0) {}
 
-Element::Element(const Text& name) : Element() {
-  const std::string_view n = name.view();
-  const Mark name_mark(n);
-  const std::size_t size = name_mark.total() + 1;
-  if (size > max_element_bytes) return;
-  make_room(size + attribute_room);
-  char* out = name_mark.write(bytes_.get(), n);
-  *out = static_cast<char>(common_word_count);  // no data
-  size_ = static_cast<std::uint32_t>(size);
-  set_cursor(size);
-}
+Element::Element(const Text& name) : Element() { reset(name.view()); }
 
 Element::Element(const Element& other) : Element() { *this = other; }
 

@@ -14,8 +14,7 @@ namespace {
 
 // The pending text's first room, enough for most texts at once.
 constexpr std::size_t pending_start_bytes = 128;
-// Pending text above this moves into the element instead of being copied,
-// and a buffer grown past it is released at the next element.
+// A pending-text buffer grown past this is released at the next element.
 constexpr std::size_t pending_keep_bytes = std::size_t{1} << 20;
 
 struct Loader {
@@ -32,9 +31,6 @@ struct Loader {
   bool below = false;                      // a comment went below that element
   std::string pending;                     // its text, chunks joined by line feeds
   bool settled = false;                    // the element holds the pending text already
-  // A large pending text moves into the element's data through `given`
-  // at an end event; a later chunk takes it back. Empty otherwise.
-  Text given;
 };
 
 Loader loader;
@@ -48,7 +44,6 @@ void start_clean(EventHandler handler) {
   loader.settled = false;
   loader.below = false;
   std::string().swap(loader.pending);
-  loader.given = Text();
 }
 
 bool blank(std::string_view chunk) {
@@ -97,7 +92,6 @@ public:
     loader.running = false;
     loader.handler = nullptr;
     std::string().swap(loader.pending);
-    loader.given = Text();
     loader.built = Element();
   }
   ParseGuard(const ParseGuard&) = delete;
@@ -169,24 +163,14 @@ void build_start(Dom& dom) {
   if (loader.pending.capacity() > pending_keep_bytes) std::string().swap(loader.pending);
   loader.pending.clear();
   loader.settled = false;
-  loader.given = Text();
 }
 
 void build_end(Dom& dom) {
-  // A large text moved into the element leaves nothing pending: nothing new
-  // has come since, so the element has it all.
-  std::string& pending = loader.pending;
-  // Nor does text the element was given at an earlier end (its parent's
-  // end comes next): setting it again would only copy it again.
+  // Text the element was given at an earlier end (its parent's end comes
+  // next) is not set again: that would only copy it again.
+  const std::string& pending = loader.pending;
   if (!pending.empty() && loader.element != 0 && !loader.settled) {
-    if (pending.size() > pending_keep_bytes) {
-      Text data(std::move(pending));
-      dom.set_data_at(loader.element, data.view());
-      loader.given = std::move(data);
-      std::string().swap(pending);
-    } else {
-      dom.set_data_at(loader.element, pending);
-    }
+    dom.set_data_at(loader.element, pending);
     loader.settled = true;
   }
   LoaderState& s = loader.state;
@@ -199,10 +183,6 @@ void build_end(Dom& dom) {
 
 void build_text() {
   std::string& pending = loader.pending;
-  if (!loader.given.is_empty()) {
-    pending = loader.given.str();
-    loader.given = Text();
-  }
   if (pending.capacity() < pending_start_bytes) pending.reserve(pending_start_bytes);
   if (!pending.empty()) pending += '\n';
   pending.append(loader.state.text);
