@@ -1,20 +1,16 @@
 #include "tree/dom.h"
 
-#include <sys/mman.h>
-
-#include <cstddef>
-#include <cstdint>
-#include <cstdlib>
-#include <cstring>
+#include <memory>
 #include <new>
-#include <stdexcept>
 #include <tuple>
 #include <utility>
 
+#include "tree/detail/node_table.h"
+
 namespace kit {
 
-// Large trees hold millions of nodes: a node stays within 32 bytes.
-static_assert(sizeof(Node) <= 32, "Node grew");
+using detail::Extra;
+using detail::ExtraHandle;
 
 Node::Node() : last_(0), kind_(static_cast<unsigned>(NodeKind::element)) {
   new (&element_) Element();
@@ -25,12 +21,23 @@ Node::Node(Element element) : last_(0), kind_(static_cast<unsigned>(NodeKind::el
 }
 
 Node::Node(ScriptBlock script) : last_(0), kind_(static_cast<unsigned>(NodeKind::script)) {
-  new (&other_) OtherPointer(new Other{Text(), std::make_unique<ScriptBlock>(std::move(script))});
+  new (&extra_) ExtraHandle(
+      std::make_unique<Extra>(Extra{Text(), std::make_unique<ScriptBlock>(std::move(script))}));
 }
 
 Node::Node(Text comment) : last_(0), kind_(static_cast<unsigned>(NodeKind::comment)) {
-  new (&other_) OtherPointer(new Other{std::move(comment), nullptr});
+  new (&extra_) ExtraHandle(std::make_unique<Extra>(Extra{std::move(comment), nullptr}));
 }
+
+namespace {
+
+// A deep copy of a script or comment payload, on the heap.
+std::unique_ptr<Extra> copy_of(const Extra& extra) {
+  return std::make_unique<Extra>(
+      Extra{extra.comment, extra.script ? std::make_unique<ScriptBlock>(*extra.script) : nullptr});
+}
+
+}  // namespace
 
 Node::Node(const Node& other)
     : next_(other.next_),
@@ -41,7 +48,7 @@ Node::Node(const Node& other)
   if (other.is_element()) {
     new (&element_) Element(other.element_);
   } else {
-    new (&other_) OtherPointer(new Other(other.other_->copy()));
+    new (&extra_) ExtraHandle(copy_of(*other.extra_));
   }
 }
 
@@ -75,13 +82,13 @@ void Node::take_payload(Node& other) noexcept {
     new (&element_) Element(std::move(other.element_));
     return;
   }
-  if (other.other_->in_table) {
+  if (other.extra_.storage() == ExtraHandle::Storage::in_table) {
     // A payload in a table's chunks lives only as long as that table.
-    new (&other_) OtherPointer(new Other(other.other_->copy()));
+    new (&extra_) ExtraHandle(copy_of(*other.extra_));
     return;
   }
-  new (&other_) OtherPointer(std::move(other.other_));
-  other.other_.~OtherPointer();
+  new (&extra_) ExtraHandle(std::move(other.extra_));
+  other.extra_.~ExtraHandle();
   other.kind_ = static_cast<unsigned>(NodeKind::element);
   new (&other.element_) Element();
 }
@@ -90,26 +97,14 @@ void Node::drop_payload() noexcept {
   if (is_element()) {
     element_.~Element();
   } else {
-    other_.~OtherPointer();
+    extra_.~ExtraHandle();
   }
 }
 
-void Node::hold(OtherPointer other, NodeKind kind) noexcept {
+void Node::hold(ExtraHandle extra, NodeKind kind) noexcept {
   drop_payload();
-  new (&other_) OtherPointer(std::move(other));
+  new (&extra_) ExtraHandle(std::move(extra));
   kind_ = static_cast<unsigned>(kind);
-}
-
-Node::Other Node::Other::copy() const {
-  return Other{comment, script ? std::make_unique<ScriptBlock>(*script) : nullptr};
-}
-
-void Node::OtherRelease::operator()(Other* other) const noexcept {
-  if (other->in_table) {
-    other->~Other();
-  } else {
-    delete other;
-  }
 }
 
 const Element& Node::empty_element() {
@@ -119,187 +114,40 @@ const Element& Node::empty_element() {
 
 const ScriptBlock& Node::script() const {
   static const ScriptBlock empty;
-  return is_script() ? *other_->script : empty;
+  return is_script() ? *extra_->script : empty;
 }
 
 const Text& Node::comment() const {
   static const Text empty;
-  return is_comment() ? other_->comment : empty;
+  return is_comment() ? extra_->comment : empty;
 }
 
-ScriptBlock* Node::script_payload() { return is_script() ? other_->script.get() : nullptr; }
+ScriptBlock* Node::script_payload() { return is_script() ? extra_->script.get() : nullptr; }
 
-Text* Node::comment_payload() { return is_comment() ? &other_->comment : nullptr; }
+Text* Node::comment_payload() { return is_comment() ? &extra_->comment : nullptr; }
 
-NodeTable::NodeTable(const NodeTable& other) {
-  for (int index = 0; index < other.size_; ++index) push_back(Node(other[index]));
+Dom::Dom() : nodes_(std::make_unique<detail::NodeTable>()) { reset(); }
+
+Dom::Dom(const Text& name) : name_(name), nodes_(std::make_unique<detail::NodeTable>()) {
+  reset();
 }
 
-NodeTable& NodeTable::operator=(const NodeTable& other) {
-  if (this != &other) *this = NodeTable(other);
+Dom::Dom(const Dom& other)
+    : header_lines_(other.header_lines_),
+      output_(other.output_),
+      full_close_(other.full_close_),
+      found_(other.found_),
+      name_(other.name_),
+      payload_(other.payload_),
+      cursor_(other.cursor_),
+      nodes_(std::make_unique<detail::NodeTable>(*other.nodes_)) {}
+
+Dom& Dom::operator=(const Dom& other) {
+  if (this != &other) *this = Dom(other);
   return *this;
 }
 
-NodeTable& NodeTable::operator=(NodeTable&& other) noexcept {
-  if (this != &other) {
-    // The nodes go before the chunks their elements borrow from.
-    blocks_ = std::move(other.blocks_);
-    chunks_ = std::move(other.chunks_);
-    free_ = std::exchange(other.free_, nullptr);
-    left_ = std::exchange(other.left_, 0);
-    next_chunk_bytes_ = std::exchange(other.next_chunk_bytes_, first_chunk_bytes);
-    size_ = std::exchange(other.size_, 0);
-    other.blocks_.clear();
-    other.chunks_.clear();
-  }
-  return *this;
-}
-
-std::size_t NodeTable::capacity(std::size_t block) {
-  if (block == 0) return std::size_t{1} << first_shift;
-  if (block < doubling_blocks) return std::size_t{1} << (block + first_shift - 1);
-  return slab_nodes;
-}
-
-void* NodeTable::slab_allocate(std::size_t bytes) {
-  if (bytes < slab_bytes / 2) return ::operator new(bytes);
-  // Mapped afresh rather than taken from the heap, which may hand back
-  // trimmed memory in small pages: one aligned run, its ends unmapped.
-  const std::size_t size = slab_size(bytes);
-  void* const mapped =
-      ::mmap(nullptr, size + slab_bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS,
-             -1, 0);
-  if (mapped == MAP_FAILED) throw std::bad_alloc();
-  char* const start = static_cast<char*>(mapped);
-  const std::size_t misalign = reinterpret_cast<std::uintptr_t>(start) % slab_bytes;
-  const std::size_t head = misalign == 0 ? 0 : slab_bytes - misalign;
-  if (head != 0) ::munmap(start, head);
-  ::munmap(start + head + size, slab_bytes - head);
-#ifdef MADV_HUGEPAGE
-  // Only advice: without huge pages the memory works the same.
-  ::madvise(start + head, size, MADV_HUGEPAGE);
-#endif
-  return start + head;
-}
-
-void NodeTable::slab_release(void* memory, std::size_t bytes) noexcept {
-  if (bytes < slab_bytes / 2) {
-    ::operator delete(memory);
-  } else {
-    ::munmap(memory, slab_size(bytes));
-  }
-}
-
-std::size_t NodeTable::slab_size(std::size_t bytes) {
-  return (bytes + slab_bytes - 1) & ~(slab_bytes - 1);
-}
-
-void NodeTable::push_back(Node&& node) {
-  Node& placed = emplace();
-  placed = std::move(node);
-  if (placed.is_element()) pack(placed.element_);
-}
-
-void NodeTable::push_back(const Element& element) {
-  Element& placed = emplace().element_;
-  placed.borrow(take(element.size_ + std::size_t{1}), element);
-}
-
-void NodeTable::push_back(Text&& comment) {
-  Node& placed = emplace();
-  Node::Other* other =
-      new (take_aligned(sizeof(Node::Other))) Node::Other{std::move(comment), nullptr, true};
-  placed.hold(Node::OtherPointer(other), NodeKind::comment);
-}
-
-void NodeTable::set_data(Element& element, std::string_view data) {
-  // Only the bytes taken last can be rewritten where they lie: elsewhere the
-  // old bytes would stay behind in the chunks at every change, so the
-  // element takes a block of its own as any changed element does.
-  const std::size_t size = element.size_with_data(data) + 1;  // the kind byte in front
-  const std::size_t old_size = element.size_ + std::size_t{1};
-  char* const block = element.bytes_.get() - 1;
-  const bool in_place = !element.owns_bytes() && block + old_size == free_ &&
-                        size <= left_ + old_size && size <= next_chunk_bytes_ / 4 &&
-                        size - 1 <= Element::max_element_bytes;
-  if (!in_place) {
-    element.replace_data(data);
-    return;
-  }
-  const char* const bytes = element.bytes_.get();
-  if (!data.empty() && data.data() < bytes + element.size_ && data.data() + data.size() > bytes) {
-    set_data(element, std::string(data));  // the element's own bytes are about to move
-    return;
-  }
-  free_ = block;
-  left_ += old_size;
-  element.rebuild_with_data(take(size), data);
-}
-
-Node& NodeTable::emplace() {
-  if (size_ == max_nodes) throw std::length_error("a tree holds at most 2^30 nodes");
-  const std::size_t block = locate(static_cast<unsigned>(size_)).first;
-  if (block == blocks_.size()) {
-    blocks_.emplace_back();
-    blocks_.back().reserve(capacity(block));
-  }
-  blocks_[block].emplace_back();
-  ++size_;
-  return blocks_[block].back();
-}
-
-char* NodeTable::take(std::size_t bytes) {
-  if (bytes > next_chunk_bytes_ / 4) {
-    // A large element gets a chunk of its own; the current one stays in use.
-    chunks_.emplace_back(static_cast<char*>(slab_allocate(bytes)), SlabRelease{bytes});
-    return chunks_.back().get();
-  }
-  if (bytes > left_) {
-    const std::size_t size = next_chunk_bytes_;
-    chunks_.emplace_back(static_cast<char*>(slab_allocate(size)), SlabRelease{size});
-    free_ = chunks_.back().get();
-    left_ = size;
-    if (next_chunk_bytes_ < slab_bytes) next_chunk_bytes_ *= 2;
-  }
-  char* place = free_;
-  free_ += bytes;
-  left_ -= bytes;
-  return place;
-}
-
-char* NodeTable::take_aligned(std::size_t bytes) {
-  constexpr std::size_t align = alignof(std::max_align_t);
-  const std::size_t pad = (align - reinterpret_cast<std::uintptr_t>(free_) % align) % align;
-  if (pad + bytes <= left_) {
-    free_ += pad;
-    left_ -= pad;
-  } else {
-    left_ = 0;  // the rest of this chunk cannot hold it aligned; a fresh chunk is aligned
-  }
-  return take(bytes);
-}
-
-void NodeTable::pack(Element& element) {
-  // A borrowed block keeps no cursor: an element whose cursor moved stays as it is.
-  if (!element.owns_bytes() || element.cursor() != element.attributes_start()) return;
-  element.borrow(take(element.size_ + std::size_t{1}), element);  // the kind byte in front
-}
-
-void NodeTable::clear() {
-  // The nodes go before the chunks their elements borrow from.
-  std::vector<Block>().swap(blocks_);
-  std::vector<Chunk>().swap(chunks_);
-  free_ = nullptr;
-  left_ = 0;
-  next_chunk_bytes_ = first_chunk_bytes;
-  size_ = 0;
-}
-
-Dom::Dom() { reset(); }
-
-Dom::Dom(const Text& name) : name_(name) { reset(); }
-
-Dom::Dom(Dom&& other) { *this = std::move(other); }
+Dom::Dom(Dom&& other) : nodes_(std::make_unique<detail::NodeTable>()) { *this = std::move(other); }
 
 Dom& Dom::operator=(Dom&& other) {
   if (this != &other) {
@@ -310,16 +158,28 @@ Dom& Dom::operator=(Dom&& other) {
     name_ = std::move(other.name_);
     payload_ = other.payload_;
     cursor_ = other.cursor_;
-    nodes_ = std::move(other.nodes_);
+    std::swap(nodes_, other.nodes_);
     other.reset();
   }
   return *this;
 }
 
+Dom::~Dom() = default;
+
+int Dom::node_count() const { return nodes_->size(); }
+
+const Node& Dom::node(int index) const { return valid(index) ? at(index) : at(0); }
+
+const Node& Dom::current_node() const { return at(cursor_); }
+
+Node& Dom::at(int index) { return (*nodes_)[index]; }
+
+const Node& Dom::at(int index) const { return (*nodes_)[index]; }
+
 void Dom::reset() {
   std::vector<Text>().swap(header_lines_);
-  nodes_.clear();
-  nodes_.push_back(Node(Element("document")));
+  nodes_->clear();
+  nodes_->push_back(Node(Element("document")));
   cursor_ = 0;
   payload_ = 0;
   found_ = true;
@@ -338,32 +198,32 @@ bool Dom::is_first_child(int index) const {
 }
 
 int Dom::add_next(Node node) {
-  nodes_.push_back(std::move(node));
+  nodes_->push_back(std::move(node));
   return link_next();
 }
 
 int Dom::add_child(Node node) {
-  nodes_.push_back(std::move(node));
+  nodes_->push_back(std::move(node));
   return link_child();
 }
 
 int Dom::add_element_next(const Element& element) {
-  nodes_.push_back(element);
+  nodes_->push_back(element);
   return link_next();
 }
 
 int Dom::add_element_child(const Element& element) {
-  nodes_.push_back(element);
+  nodes_->push_back(element);
   return link_child();
 }
 
 int Dom::add_comment_next(Text comment) {
-  nodes_.push_back(std::move(comment));
+  nodes_->push_back(std::move(comment));
   return link_next();
 }
 
 int Dom::add_comment_child(Text comment) {
-  nodes_.push_back(std::move(comment));
+  nodes_->push_back(std::move(comment));
   return link_child();
 }
 
@@ -575,14 +435,14 @@ Text Dom::current_data() {
 }
 
 void Dom::set_current_data(const Text& data) {
-  if (Element* element = cursor_element()) nodes_.set_data(*element, data.view());
+  if (Element* element = cursor_element()) nodes_->set_data(*element, data.view());
 }
 
 void Dom::set_data_at(int index, std::string_view data) {
   if (!valid(index)) return;
   if (Element* element = at(index).element_payload()) {
     payload_ = index;
-    nodes_.set_data(*element, data);
+    nodes_->set_data(*element, data);
   }
 }
 

@@ -20,8 +20,13 @@
 #include <vector>
 
 #include "runtime/text.h"
+#include "tree/detail/payloads.h"
 
 namespace kit {
+
+namespace detail {
+class NodeTable;
+}
 
 // One name and value pair, as handed to an element.
 struct Attribute {
@@ -58,7 +63,7 @@ public:
   std::string_view name_view() const;          // valid until the element changes
   std::string_view data_view() const;
 
-  int attribute_count() const { return static_cast<int>(count_); }
+  int attribute_count() const { return static_cast<int>(block_.count()); }
   void set_attribute(const Text& name, const Text& value);  // appends; no check for a twin
   void add_attribute(const Attribute& attribute);           // the same, from a pair
   void append_attribute(std::string_view name, std::string_view value);  // the same, from views
@@ -71,14 +76,14 @@ public:
 
   // Calls visit(AttributeView) for every attribute in order.
   template <typename Visit> void each_attribute(Visit&& visit) const {
-    for (std::size_t at = attributes_start(); at < size_;) visit(attribute_at(at));
+    for (std::size_t at = attributes_start(); at < block_.size_bytes();) visit(attribute_at(at));
   }
 
   // The attribute cursor: 0 and not valid at creation.
   void reset_attribute_cursor();               // to the first attribute; valid
   // To the next attribute and valid; past the last it stays and turns invalid.
   void advance_attribute_cursor();
-  bool attribute_cursor_valid() const { return valid_; }
+  bool attribute_cursor_valid() const { return block_.valid(); }
   Text cursor_attribute_name() const;          // "" when no attribute is at the cursor
   Text cursor_attribute_value() const;         // "" when no attribute is at the cursor
 
@@ -90,43 +95,20 @@ public:
   void reset(std::string_view name);
 
 private:
-  friend class NodeTable;
-  // Frees a block the element allocated; blocks it only borrows (the
-  // shared empty one, or a Dom's packed ones) are left alone.
-  struct Release {
-    void operator()(char* bytes) const;
-  };
+  friend class detail::NodeTable;
   std::size_t attributes_start() const;
   AttributeView attribute_at(std::size_t& at) const;  // reads one and steps past it
-  void replace_segment(std::size_t at, std::string_view bytes);
+  std::size_t spelt_size() const;              // the bytes with every word written out
+  // An own block with room for `needed` bytes, holding what the element
+  // holds, words written out; offsets into the bytes taken before change.
+  void make_own(std::size_t needed);
+  void replace_segment(std::size_t at, std::string_view bytes);  // the element's own
   void replace_data(std::string_view data);
-  bool owns_bytes() const;
-  std::size_t capacity() const;                // 0 while the block is borrowed
   std::size_t cursor() const;                  // byte offset of the cursor attribute
   void set_cursor(std::size_t at);
-  void make_room(std::size_t needed);
-  // Copies from's bytes to place (from.size_ + 1 bytes, the kind byte
-  // first) and borrows them there; from may be this element.
-  void borrow(char* place, const Element& from);
-  // The bytes the element would take with that data instead of its own.
-  std::size_t size_with_data(std::string_view data) const;
-  // Rewrites the element with that data at place (size_with_data + 1 bytes,
-  // the kind byte first) and borrows it there. place is either the
-  // element's own borrowed block, whose tail is then moved in place, or
-  // lies apart from it.
-  void rebuild_with_data(char* place, std::string_view data);
 
-  // Name, data, then each attribute's name and value, each one behind its
-  // length: one block per element keeps large trees compact. A borrowed block
-  // is copied into one of the element's own before any change; the byte in
-  // front of a block tells which kind it is, and an own block keeps its
-  // capacity and the attribute cursor in front of that. A borrowed block's
-  // cursor is at the first attribute. Offsets of 32 bits keep the node small;
-  // a change that would take the element past max_element_bytes is ignored.
-  std::unique_ptr<char[], Release> bytes_;
-  std::uint32_t size_;
-  std::uint32_t count_ : 31;
-  std::uint32_t valid_ : 1;
+  // A change that would take the element past max_element_bytes is ignored.
+  detail::ElementBlock block_;
 };
 
 // A block of verbatim lines, each with the indentation level it was added at.
@@ -191,26 +173,13 @@ public:
 
 private:
   friend class Dom;
-  friend class NodeTable;
-  // Script and comment payloads are kept out of line, so that every node is
-  // the size of an element node; a table keeps its comments in its chunks.
-  struct Other {
-    Text comment;
-    std::unique_ptr<ScriptBlock> script;       // in script nodes: comments stay small
-    bool in_table = false;                     // in a table's chunks, which free the memory
-    Other copy() const;                        // deep, and on the heap
-  };
-  struct OtherRelease {
-    void operator()(Other* other) const noexcept;
-  };
-  using OtherPointer = std::unique_ptr<Other, OtherRelease>;
-  // A node holding this payload of that kind instead of its own.
-  void hold(OtherPointer other, NodeKind kind) noexcept;
+  friend class detail::NodeTable;
+  // Holds that payload of that kind instead of its own.
+  void hold(detail::ExtraHandle extra, NodeKind kind) noexcept;
   static const Element& empty_element();
   Element* element_payload() { return is_element() ? &element_ : nullptr; }
   ScriptBlock* script_payload();
   Text* comment_payload();
-  // Other keeps an empty element, or a copy is taken when its payload lives in a table.
   void take_payload(Node& other) noexcept;
   void drop_payload() noexcept;
 
@@ -222,100 +191,8 @@ private:
   std::uint32_t kind_ : 2;
   union {
     Element element_;                          // in element nodes
-    OtherPointer other_;                       // in script and comment nodes
+    detail::ExtraHandle extra_;                // in script and comment nodes
   };
-};
-
-// A Dom's node table: blocks that never move once made, so references to
-// nodes stay valid as the table grows. Blocks double from a small first one
-// up to a limit, so a small tree stays small and a large one wastes little;
-// past that each block fills one huge page, so that a large tree takes its
-// memory in few page faults.
-class NodeTable {
-public:
-  NodeTable() = default;
-  NodeTable(const NodeTable& other);
-  NodeTable& operator=(const NodeTable& other);
-  NodeTable(NodeTable&& other) noexcept { *this = std::move(other); }
-  NodeTable& operator=(NodeTable&& other) noexcept;  // leaves other empty
-
-  int size() const { return size_; }
-  Node& operator[](int index) {
-    const auto place = locate(static_cast<unsigned>(index));
-    return blocks_[place.first][place.second];
-  }
-  const Node& operator[](int index) const {
-    const auto place = locate(static_cast<unsigned>(index));
-    return blocks_[place.first][place.second];
-  }
-  // A node's last link has 30 bits: past this many nodes the table refuses more.
-  static constexpr int max_nodes = 1 << 30;
-  void push_back(Node&& node);                 // std::length_error when full
-  void push_back(const Element& element);      // a copy in an element node; the same
-  void push_back(Text&& comment);              // a comment node; the same
-  // Sets the data of an element of this table. One whose bytes were the
-  // last taken, as while a loader fills the element it just added, is
-  // rewritten in place in the chunks; any other takes a block of its own.
-  void set_data(Element& element, std::string_view data);
-  void clear();                                // releases every block
-
-private:
-  // The size of a huge page: blocks and chunks this large are aligned to it
-  // and offered to the system as huge pages.
-  static constexpr std::size_t slab_bytes = std::size_t{1} << 21;
-  static void* slab_allocate(std::size_t bytes);
-  static void slab_release(void* memory, std::size_t bytes) noexcept;
-  static std::size_t slab_size(std::size_t bytes);  // whole huge pages
-  // Node blocks come from the slabs once they are large.
-  template <typename T> struct SlabAllocator {
-    using value_type = T;
-    SlabAllocator() = default;
-    template <typename U> SlabAllocator(const SlabAllocator<U>&) {}
-    T* allocate(std::size_t n) { return static_cast<T*>(slab_allocate(n * sizeof(T))); }
-    void deallocate(T* p, std::size_t n) noexcept { slab_release(p, n * sizeof(T)); }
-    template <typename U> bool operator==(const SlabAllocator<U>&) const { return true; }
-    template <typename U> bool operator!=(const SlabAllocator<U>&) const { return false; }
-  };
-  struct SlabRelease {
-    std::size_t bytes = 0;
-    void operator()(char* memory) const noexcept { slab_release(memory, bytes); }
-  };
-  using Block = std::vector<Node, SlabAllocator<Node>>;
-  using Chunk = std::unique_ptr<char[], SlabRelease>;
-
-  // Packs an element's bytes into the table's own chunks, which it then borrows.
-  void pack(Element& element);
-  Node& emplace();                             // a new empty element node at the end
-  char* take(std::size_t bytes);               // room in the chunks
-  char* take_aligned(std::size_t bytes);       // the same, aligned for any object
-
-  static constexpr unsigned first_shift = 4;   // the first two blocks hold 16 nodes each
-  static constexpr unsigned limit_shift = 12;  // the doubling blocks end at 4096 nodes
-  static constexpr unsigned doubling_nodes = 2u << limit_shift;  // all the doubling blocks hold
-  static constexpr unsigned doubling_blocks = limit_shift - first_shift + 2;
-  static constexpr unsigned slab_nodes = static_cast<unsigned>(slab_bytes / sizeof(Node));
-  static std::size_t capacity(std::size_t block);
-  // The block and the place in it of a node index.
-  static std::pair<std::size_t, std::size_t> locate(unsigned index) {
-    if (index < (1u << first_shift)) return {0, index};
-    if (index < doubling_nodes) {
-      const unsigned width = 32 - static_cast<unsigned>(__builtin_clz(index));
-      return {width - first_shift, index - (1u << (width - 1))};
-    }
-    index -= doubling_nodes;
-    return {index / slab_nodes + doubling_blocks, index % slab_nodes};
-  }
-
-  // Element bytes, packed end to end: a chunk never moves or shrinks while
-  // the table holds nodes, and outlives them (nodes are released first).
-  // Chunks double from a small first one up to a huge page.
-  static constexpr std::size_t first_chunk_bytes = std::size_t{1} << 12;
-  std::vector<Chunk> chunks_;
-  char* free_ = nullptr;                       // the unused end of the last chunk
-  std::size_t left_ = 0;
-  std::size_t next_chunk_bytes_ = first_chunk_bytes;
-  std::vector<Block> blocks_;
-  int size_ = 0;
 };
 
 // The writers' state, kept in the Dom between writes (see tree/writer.h).
@@ -332,10 +209,14 @@ class Dom {
 public:
   Dom();                                       // the root alone
   explicit Dom(const Text& name);              // the same, named
-  Dom(const Dom&) = default;
-  Dom& operator=(const Dom&) = default;
+  Dom(const Dom& other);
+  Dom& operator=(const Dom& other);
   Dom(Dom&& other);                            // leaves other holding its root alone
   Dom& operator=(Dom&& other);
+  ~Dom();
+
+  // A node's last link has 30 bits: a tree holds at most this many nodes.
+  static constexpr int max_nodes = 1 << 30;
 
   // Life cycle.
   // Reset when holding more than the root, then a copy of the other's
@@ -344,18 +225,18 @@ public:
   // Releases every node and header line and makes a new root; the output
   // state and the full-close flag are kept.
   void reset();
-  int node_count() const { return nodes_.size(); }
-  bool is_empty() const { return nodes_.size() < 2; }  // the root alone
+  int node_count() const;
+  bool is_empty() const { return node_count() < 2; }  // the root alone
   bool is_first_child(int index) const;        // false for the root and bad indexes
   const Text& name() const { return name_; }
   bool found() const { return found_; }        // outcome of the last navigation step
   void set_found(bool found) { found_ = found; }  // for searches that move the cursor
   // The node at that index; the root for an index outside the table.
-  const Node& node(int index) const { return valid(index) ? at(index) : at(0); }
+  const Node& node(int index) const;
 
   // Building: each adds one node, moves the cursor onto it and returns its
   // index. Links carried by the given node are ignored. A Dom holding
-  // NodeTable::max_nodes nodes throws std::length_error instead.
+  // max_nodes nodes throws std::length_error instead.
   // After the cursor node, which should end its chain: a former next link is
   // overwritten. On the root this makes a sibling of the root.
   int add_next(Node node);
@@ -393,7 +274,7 @@ public:
   int append_copy_below_first_element(const Dom& source, int index);
 
   // The cursor node.
-  const Node& current_node() const { return nodes_[cursor_]; }
+  const Node& current_node() const;
   bool is_element() const { return current_node().is_element(); }
   bool is_script() const { return current_node().is_script(); }
   bool is_comment() const { return current_node().is_comment(); }
@@ -452,8 +333,8 @@ public:
   const Output& output() const { return output_; }
 
 private:
-  Node& at(int index) { return nodes_[index]; }
-  const Node& at(int index) const { return nodes_[index]; }
+  Node& at(int index);
+  const Node& at(int index) const;
   bool valid(int index) const { return index >= 0 && index < node_count(); }
   Element* cursor_element();
   // Link the last node of the table after or below the cursor node and move the cursor there.
@@ -468,7 +349,8 @@ private:
   Text name_;
   int payload_ = 0;                            // the node whose element is the current payload
   int cursor_ = 0;
-  NodeTable nodes_;
+  // Behind a pointer, so that this header shows the tree, not its storage.
+  std::unique_ptr<detail::NodeTable> nodes_;
   Element spare_element_;
   ScriptBlock spare_script_;
   Text spare_comment_;

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "support/temp_dir.h"
 #include "tree/dom.h"
@@ -422,40 +423,83 @@ TEST(ElementAttributes, CursorWalksAndSurvivesEdits) {
   EXPECT_EQ(copy.attribute_count(), 0);
 }
 
-// The names the converters give (option, active, blank...) take a byte each
-// inside an element; they must read back the same wherever they stand.
-TEST(ElementAttributes, CommonWordsReadBackEverywhere) {
-  Element blank{Text("blank")};
-  Element option{Text("option")};
-  option.append_attribute("name", "value");
-  option.append_attribute("active", "true");
-  option.append_attribute("document", "comment");
-  option.set_data("false");
-  option.append_attribute("title", "data");
-  for (const Element& e : {Element(blank), Element(option), Element(std::move(option))}) {
-    Dom dom;
-    dom.add_element_child(e);
-    for (const Element& read : {e, dom.node(1).element()}) {
-      EXPECT_EQ(read.name(), e.name());
-      EXPECT_EQ(read.data(), e.data());
-      std::vector<std::string> pairs;
-      read.each_attribute([&](const kit::AttributeView& a) {
-        pairs.push_back(std::string(a.name) + "=" + std::string(a.value));
-      });
-      const std::vector<std::string> expected =
-          e.name() == "blank"
-              ? std::vector<std::string>{}
-              : std::vector<std::string>{"name=value", "active=true", "document=comment",
-                                         "title=data"};
-      EXPECT_EQ(pairs, expected);
-    }
+// "name(a=1 b=2)[data]": everything an element holds.
+std::string spelt(const Element& e) {
+  std::string out = e.name().str() + "(";
+  e.each_attribute([&](const kit::AttributeView& a) {
+    out.append(a.name).append("=").append(a.value).append(" ");
+  });
+  return out + ")[" + e.data().str() + "]";
+}
+
+// A tree keeps each repeated name and short value once; an element must read
+// back the same wherever it goes: copied or moved out, into another tree
+// (which numbers its words otherwise), changed in place, or past the point
+// where the tree keeps no more words.
+TEST(DomWords, ElementsReadBackTheSameEverywhere) {
+  std::vector<Element> made;
+  for (int i = 0; i < 12000; ++i) {
+    // Names and values of every length around the limits, repeated or not.
+    Element e{Text(i % 3 ? "option" : std::string(static_cast<std::size_t>(i % 40), 'n'))};
+    e.append_attribute("active", i % 2 ? "true" : "false");
+    e.append_attribute("k" + std::to_string(i), std::string(static_cast<std::size_t>(i % 20), 'v'));
+    e.append_attribute(std::string(static_cast<std::size_t>(30 + i % 5), 'a'), "");
+    if (i % 7 == 0) e.set_data(Text(i % 2 ? "true" : "some data"));
+    made.push_back(e);
   }
-  EXPECT_EQ(blank.name(), "blank");
-  // Near misses are stored as they are.
-  Element e{Text("Option")};
-  e.append_attribute("activ", "true ");
-  EXPECT_EQ(e.name(), "Option");
-  EXPECT_EQ(e.get_attribute("activ"), "true ");
+  Dom other;  // other words first, so that the numbers differ between trees
+  other.add_element_child(element("zeta", "eta", "theta"));
+  Dom dom;
+  dom.add_element_child(made[0]);
+  for (std::size_t i = 1; i < made.size(); ++i) dom.add_element_next(made[i]);
+  other.copy_chain_as_next(dom, 1);
+  const Dom copied = dom;
+  for (std::size_t i = 0; i < made.size(); ++i) {
+    const int index = static_cast<int>(i) + 1;
+    const std::string want = spelt(made[i]);
+    ASSERT_EQ(spelt(dom.node(index).element()), want) << i;
+    ASSERT_EQ(spelt(copied.node(index).element()), want) << i;
+    ASSERT_EQ(spelt(other.node(index + 1).element()), want) << i;
+    ASSERT_EQ(spelt(Element(dom.node(index).element())), want) << i;
+  }
+  EXPECT_EQ(spelt(other.node(1).element()), "zeta(eta=theta )[]");
+
+  // Changed in place: the element takes its own bytes, words spelt out.
+  dom.set_cursor(3);
+  Element& changed = dom.current_element();
+  changed.reset_attribute_cursor();
+  changed.advance_attribute_cursor();
+  EXPECT_EQ(changed.cursor_attribute_name(), "k2");
+  changed.set_attribute_value("ACTIVE", "false");
+  changed.merge_from(dom.node(4).element());
+  changed.append_attribute(dom.node(5).element().name_view(), "x");
+  EXPECT_EQ(spelt(changed),
+            "option(active=false k2=vv " + std::string(32, 'a') + "= active=true k3=vvv " +
+                std::string(33, 'a') + "= option=x )[]");
+  Element reused{Text("x")};
+  reused.reset(dom.node(2).element().name_view());
+  Element moved = std::move(dom.current_element());
+  dom.reset();  // the words go; what was taken out keeps its letters
+  EXPECT_EQ(reused.name(), "option");
+  EXPECT_EQ(moved.get_attribute("k3"), "vvv");
+}
+
+// Comment payloads and element bytes live in the table's chunks, which go
+// after the nodes whatever the order of destruction would otherwise be; the
+// sanitizer build sees any node that outlives its chunk.
+TEST(DomOwnership, NodesGoBeforeTheChunksTheyLiveIn) {
+  const std::string long_comment(300, 'c');  // its letters on the heap, its Text in a chunk
+  for (int round = 0; round < 3; ++round) {
+    Dom dom;
+    dom.add_comment_child(Text(long_comment));
+    for (int i = 0; i < 5000; ++i) {
+      dom.add_element_next(element("e", "k", "v"));
+      dom.add_comment_next(Text(long_comment));
+    }
+    if (round == 1) dom.reset();            // released by a reset
+    if (round == 2) dom = Dom();            // released by a move over it
+    EXPECT_EQ(dom.node_count() > 1, round == 0);
+  }                                         // released by the destructor
 }
 
 // One element can build many: reset names it anew and drops the rest.

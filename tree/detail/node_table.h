@@ -1,0 +1,246 @@
+// Internal to the tree library: a Dom's node table, the chunks its element
+// bytes and comments live in, and its word table.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "tree/detail/marks.h"
+#include "tree/dom.h"
+
+namespace kit::detail {
+
+// A script or comment node's payload.
+struct Extra {
+  Text comment;
+  std::unique_ptr<ScriptBlock> script;       // in script nodes only: comments stay small
+};
+
+// The texts repeated across a tree (element and attribute names, short
+// values), each kept once: an element's bytes then hold a word's number
+// instead of its letters. A word's bytes never move while the table lives.
+class Words {
+public:
+  // The first words met are kept, up to this many: enough for the names of
+  // most documents, and few enough that the table stays in the processor's
+  // cache while a large tree is built and written. A number takes at most
+  // two bytes of mark, never more than the text it stands for.
+  static constexpr std::size_t max_words = 256;
+  // Longer texts are seldom repeated names, and a word this short is its
+  // own key: two machine words and a length.
+  static constexpr std::size_t max_word_bytes = 16;
+  // Values repeat far less than names ("true", "false"...): the first few
+  // short ones are kept, in sets of four a hash picks. A value whose set is
+  // full stays in full.
+  static constexpr std::size_t max_value_bytes = 5;
+  static constexpr std::size_t value_sets = 16;
+  static constexpr std::size_t value_ways = 4;
+  static constexpr std::size_t max_values = value_sets * value_ways;
+  static constexpr std::size_t none = SIZE_MAX;
+
+  // A text of up to max_word_bytes as its own key: its bytes zero-padded
+  // to two machine words, and its length.
+  struct Key {
+    std::uint64_t head = 0;
+    std::uint64_t tail = 0;
+    std::uint32_t size = 0;
+  };
+  static Key key_of(std::string_view text);
+  // The same, reading 16 bytes at `bytes` whatever the text's length: for
+  // callers whose texts have that much room after them.
+  static Key key_at(const char* bytes, std::size_t size) {
+    Key key;
+    std::memcpy(&key.head, bytes, 8);
+    std::memcpy(&key.tail, bytes + 8, 8);
+    key.size = static_cast<std::uint32_t>(size);
+    if (size < 8) {
+      key.head &= low_bytes(size);
+      key.tail = 0;
+    } else if (size < 16) {
+      key.tail &= low_bytes(size - 8);
+    }
+    return key;
+  }
+  // Whether a text of that length at that place may be a word.
+  static bool may_be_word(std::size_t size, bool is_name) {
+    return size != 0 && size <= (is_name ? max_word_bytes : max_value_bytes);
+  }
+
+  // The number of the word, added if new and there is room; none otherwise.
+  // `place` is the text's place in its element (0 the name, then attribute
+  // names and values in turn) and `kind` tells elements apart: the number
+  // of the element's name + 1, or its first byte for the name. Elements of one
+  // name tend to repeat the words at each place: the last two found there
+  // are tried first, and once the table is full nothing else is, so that a
+  // large tree of unique texts pays little for them.
+  std::size_t find_or_add(const Key& key, const char* text, bool is_name, std::size_t place,
+                          std::size_t kind) {
+    Slot* const recent = &recent_[((kind % recent_kinds) * recent_places + place % recent_places) *
+                                  recent_ways];
+    if (same(recent[0], key)) return recent[0].number - 1;
+    if (same(recent[1], key)) {
+      std::swap(recent[0], recent[1]);
+      return recent[0].number - 1;
+    }
+    if (words_.size() == max_words || (!is_name && value_count_ == max_values)) return none;
+    return find_or_add(key, text, is_name, recent);
+  }
+  std::string_view word(std::size_t number) const { return words_[number]; }
+  // Every word by number; the array never moves while the table lives.
+  const std::string_view* numbered() const { return words_.data(); }
+  Words() { words_.reserve(max_words); }
+
+private:
+  struct Slot : Key {
+    std::uint32_t number = 0;                // + 1; 0: an empty slot
+  };
+  // Open addressing, at most half full.
+  struct Index {
+    std::vector<Slot> slots;
+    std::size_t count = 0;
+  };
+  // A mask of the first n bytes of a machine word in memory, n below 8.
+  static std::uint64_t low_bytes(std::size_t n) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    return n == 0 ? 0 : ~std::uint64_t{0} << (64 - 8 * n);
+#else
+    return (std::uint64_t{1} << (8 * n)) - 1;
+#endif
+  }
+  static bool same(const Key& a, const Key& b) {
+    return a.head == b.head && a.tail == b.tail && a.size == b.size;
+  }
+  static std::size_t hash_of(const Key& key);
+  // Looks the key up in the index and adds it when new; the slot found
+  // becomes the first of `recent`.
+  std::size_t find_or_add(const Key& key, const char* text, bool is_name, Slot* recent);
+  static void insert(Index& index, const Slot& key);
+  std::size_t add(const char* text, std::size_t size);  // the new word's number
+
+  static constexpr std::size_t recent_places = 8;
+  static constexpr std::size_t recent_kinds = 8;
+  static constexpr std::size_t recent_ways = 2;
+  Slot recent_[recent_kinds * recent_places * recent_ways];
+  std::size_t value_count_ = 0;
+  std::vector<std::string_view> words_;
+  Index names_;
+  std::vector<Slot> values_;                 // value_sets sets of value_ways slots, filled in order
+  std::vector<std::unique_ptr<char[]>> pages_;  // the words' bytes
+  std::size_t page_left_ = 0;
+};
+
+// A Dom's nodes in blocks that never move once made, so that references to
+// nodes stay valid as the table grows; element bytes and comment payloads
+// packed end to end in chunks the table owns. Blocks double from a small
+// first one up to a limit, so a small tree stays small and a large one
+// wastes little; past that each block and chunk fills a huge page, so that
+// a large tree takes its memory in few page faults.
+class NodeTable {
+public:
+  NodeTable();
+  NodeTable(const NodeTable& other);           // deep: words are spelt out anew
+  NodeTable& operator=(const NodeTable&) = delete;
+  NodeTable(NodeTable&&) = delete;
+  NodeTable& operator=(NodeTable&&) = delete;
+  ~NodeTable();
+
+  int size() const { return size_; }
+  Node& operator[](int index) {
+    const auto place = locate(static_cast<unsigned>(index));
+    return blocks_[place.first][place.second];
+  }
+  const Node& operator[](int index) const {
+    const auto place = locate(static_cast<unsigned>(index));
+    return blocks_[place.first][place.second];
+  }
+
+  // A node's last link has 30 bits: past this many nodes the table refuses more.
+  static constexpr int max_nodes = 1 << 30;
+  void push_back(Node&& node);                 // std::length_error when full
+  void push_back(const Element& element);      // a copy in an element node; the same
+  void push_back(Text&& comment);              // a comment node; the same
+  // Sets the data of an element of this table. One whose bytes were the
+  // last taken, as while a loader fills the element it just added, is
+  // rewritten in place in the chunks; any other takes a block of its own.
+  void set_data(Element& element, std::string_view data);
+  void clear();                                // releases every node, chunk and word
+
+private:
+  // The size of a huge page: blocks and chunks this large are aligned to it
+  // and offered to the system as huge pages.
+  static constexpr std::size_t slab_bytes = std::size_t{1} << 21;
+  static constexpr unsigned slab_shift = 21;
+  static void* slab_allocate(std::size_t bytes);
+  static void slab_release(void* memory, std::size_t bytes) noexcept;
+  // Node blocks come from the slabs once they are large.
+  template <typename T> struct SlabAllocator {
+    using value_type = T;
+    SlabAllocator() = default;
+    template <typename U> SlabAllocator(const SlabAllocator<U>&) {}
+    T* allocate(std::size_t n) { return static_cast<T*>(slab_allocate(n * sizeof(T))); }
+    void deallocate(T* p, std::size_t n) noexcept { slab_release(p, n * sizeof(T)); }
+    template <typename U> bool operator==(const SlabAllocator<U>&) const { return true; }
+    template <typename U> bool operator!=(const SlabAllocator<U>&) const { return false; }
+  };
+  using Block = std::vector<Node, SlabAllocator<Node>>;
+
+  // A chunk starts with a ChunkHeader (see tree/detail/marks.h).
+  static constexpr std::size_t chunk_header_bytes = alignof(std::max_align_t);
+  static_assert(sizeof(ChunkHeader) <= chunk_header_bytes, "the header fits its room");
+  struct ChunkRelease {
+    std::size_t bytes = 0;
+    unsigned shift = 0;
+    void operator()(char* memory) const noexcept;
+  };
+  using Chunk = std::unique_ptr<char[], ChunkRelease>;
+
+  Node& emplace();                             // a new empty element node at the end
+  // Room in the chunks, and the shift of the chunk it lies in.
+  char* take(std::size_t bytes, unsigned& shift);
+  char* take_aligned(std::size_t bytes);       // the same, aligned for any object
+  // A chunk of at least that many bytes, its header written; the room after
+  // the header, and the chunk's shift.
+  char* new_chunk(std::size_t bytes, unsigned& shift);
+  // Copies the element's bytes into the chunks, with words where they
+  // serve, and makes `placed` borrow them; `from` may be `placed`.
+  void pack(Element& placed, const Element& from);
+  std::size_t pack_own(char* start, const ElementBlock& source);  // the bytes written
+  std::size_t pack_any(char* start, const Element& from);
+
+  static constexpr unsigned first_shift = 4;   // the first two blocks hold 16 nodes each
+  static constexpr unsigned limit_shift = 12;  // the doubling blocks end at 4096 nodes
+  static constexpr unsigned doubling_nodes = 2u << limit_shift;  // all the doubling blocks hold
+  static constexpr unsigned doubling_blocks = limit_shift - first_shift + 2;
+  static constexpr unsigned slab_nodes = static_cast<unsigned>(slab_bytes / sizeof(Node));
+  static std::size_t capacity(std::size_t block);
+  // The block and the place in it of a node index.
+  static std::pair<std::size_t, std::size_t> locate(unsigned index) {
+    if (index < (1u << first_shift)) return {0, index};
+    if (index < doubling_nodes) {
+      const unsigned width = 32 - static_cast<unsigned>(__builtin_clz(index));
+      return {width - first_shift, index - (1u << (width - 1))};
+    }
+    index -= doubling_nodes;
+    return {index / slab_nodes + doubling_blocks, index % slab_nodes};
+  }
+
+  // Chunks double from a small first one up to a huge page; a chunk never
+  // moves or shrinks while the table holds nodes.
+  static constexpr unsigned first_chunk_shift = 12;
+  std::vector<Block> blocks_;
+  std::vector<Chunk> chunks_;
+  char* free_ = nullptr;                       // the unused end of the last chunk
+  std::size_t left_ = 0;
+  unsigned free_shift_ = 0;                    // the shift of the chunk free_ lies in
+  unsigned next_chunk_shift_ = first_chunk_shift;
+  int size_ = 0;
+  // Behind a pointer, so that its address, which the chunks name, stays.
+  std::unique_ptr<Words> words_;
+};
+
+}  // namespace kit::detail
