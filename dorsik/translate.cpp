@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "runtime/files.h"
+#include "runtime/xml_escape.h"
 
 namespace kit {
 
@@ -87,44 +88,15 @@ bool is_enclosed_in_apostrophes(View v) {
   return v.size() >= 2 && v.front() == '\'' && v.back() == '\'' && v.find('\'', 1) == v.size() - 1;
 }
 
-// The entity for a byte XML needs escaped in a value, or null.
-const char* entity_of(char c, char quote) {
-  switch (c) {
-    case '&': return "&amp;";
-    case '<': return "&lt;";
-    case '>': return "&gt;";
-    case '"': return "&quot;";
-    case '\'': return quote == '\'' ? "&apos;" : nullptr;
-    default: return nullptr;
-  }
-}
-
-// Bytes that may need an entity; most values hold none, and a table lookup
-// keeps the scan of those to one load and one test a byte.
-struct SpecialBytes {
-  bool table[256] = {};
-  constexpr SpecialBytes() {
-    for (char c : {'&', '<', '>', '"', '\''}) table[static_cast<unsigned char>(c)] = true;
-  }
-};
-constexpr SpecialBytes special_bytes;
-
 // The escaped value before quoting is tested for enclosing apostrophes;
 // escaping never adds or removes an apostrophe, so the raw value tells.
 void put_value(Sink& out, View value, char quote) {
   value = trim_view(value);
   const bool enclosed = is_enclosed_in_apostrophes(value);
-  const char escaped_quote = enclosed ? '\0' : quote;
+  const XmlEscape mode = quote == '\'' && !enclosed ? XmlEscape::line_value_in_apostrophes
+                                                     : XmlEscape::line_value;
   if (!enclosed) out << quote;
-  std::size_t run = 0;
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    if (!special_bytes.table[static_cast<unsigned char>(value[i])]) continue;
-    if (const char* entity = entity_of(value[i], escaped_quote)) {
-      out << value.substr(run, i - run) << entity;
-      run = i + 1;
-    }
-  }
-  out << value.substr(run);
+  escape_xml(value, mode, [&out](View piece) { out << piece; });
   if (!enclosed) out << quote;
 }
 
