@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "runtime/files.h"
+#include "runtime/option_line.h"
 #include "runtime/xml_escape.h"
 
 namespace kit {
@@ -129,30 +130,14 @@ bool put_title(Sink& out, View line) {
 }
 
 bool put_property(Sink& out, View line) {
-  // A ";" inside the first pair of double quotes belongs to the value.
-  View comment;
-  const std::size_t semicolon = line.find(';');
-  const std::size_t q1 = line.find('"');
-  std::size_t q2 = 0;
-  if (q1 != View::npos) {
-    q2 = line.find('"', q1 + 1);
-    if (q2 == View::npos) q2 = q1;
-  }
-  if (semicolon != View::npos && ((q1 != View::npos && semicolon < q1) || semicolon > q2)) {
-    comment = line.substr(semicolon + 1);
-    line = line.substr(0, semicolon);
-  }
-
-  // An "=" wins over a ":" wherever the two stand.
-  std::size_t separator = line.find('=');
-  if (separator == View::npos) separator = line.find(':');
-  if (separator == View::npos) return false;
+  const auto parts = split_option_line(line);
+  if (!parts) return false;
 
   const Pieces& p = pieces();
   out << p.entry_open;
-  put_value(out, trim_view(line.substr(0, separator)), '"');
+  put_value(out, trim_view(parts->key), '"');
   out << p.entry_name_close;
-  View values = line.substr(separator + 1);
+  View values = parts->value;
   for (;;) {
     const std::size_t comma = values.find(',');
     out << p.option_open;
@@ -162,9 +147,9 @@ bool put_property(Sink& out, View line) {
     if (comma == View::npos) break;
     values.remove_prefix(comma + 1);
   }
-  if (!comment.empty()) {
+  if (!parts->comment.empty()) {
     out << p.trailing_comment_open;
-    put_value(out, comment, '\'');
+    put_value(out, parts->comment, '\'');
     out << p.child_close;
   }
   out << p.entry_close;
