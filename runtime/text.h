@@ -139,10 +139,12 @@ double real_of(const char* s);
 // Writes the bytes and nothing else.
 std::ostream& operator<<(std::ostream& out, const Text& t);
 
+// The hash std::hash<Text> gives, in agreement with ==: a number-like text
+// hashes its value (0.0 for any zero), any other its bytes; never fails.
+std::size_t hash_text(const Text& t) noexcept;
+
 }  // namespace kit
 
 template <> struct std::hash<kit::Text> {
-  std::size_t operator()(const kit::Text& t) const noexcept {
-    return std::hash<std::string_view>()(t.view());
-  }
+  std::size_t operator()(const kit::Text& t) const noexcept { return kit::hash_text(t); }
 };

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <sstream>
+#include <unordered_set>
 
 #include "runtime/text.h"
 
@@ -90,6 +91,12 @@ TEST(TextComparison, IgnoringCase) {
   // These pairs differ in the case bit alone but are no letters.
   EXPECT_FALSE(kit::same_nocase("@[", "`{"));
   EXPECT_FALSE(kit::same_nocase("\xC1", "\xE1"));
+}
+
+TEST(TextComparison, HashAgreesWithEquality) {
+  // "100" == "1e2" and "010" == "1e1": equal texts must share one slot.
+  const std::unordered_set<Text> set = {"100", "1e2", "010", "1e1", "00", "0e", "abc", "ABC"};
+  EXPECT_EQ(set.size(), 5u);
 }
 
 TEST(TextComparison, AgainstNumbersAndBooleans) {
