@@ -7,7 +7,7 @@
 #include "dorsik/translate.h"
 #include "runtime/files.h"
 
-namespace kit {
+namespace kit::dorsik {
 
 namespace {
 
@@ -95,4 +95,4 @@ int run_dorsik(int argc, const char* const* argv) {
   return 1;
 }
 
-}  // namespace kit
+}  // namespace kit::dorsik

@@ -13,7 +13,7 @@
 #include "runtime/option_line.h"
 #include "runtime/xml_escape.h"
 
-namespace kit {
+namespace kit::dorsik {
 
 bool light_mode = false;
 
@@ -251,4 +251,4 @@ Conversion convert_file(const Text& source, const Text& target) {
   return {};
 }
 
-}  // namespace kit
+}  // namespace kit::dorsik

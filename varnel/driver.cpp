@@ -8,7 +8,7 @@
 #include "tree/writer.h"
 #include "varnel/ini.h"
 
-namespace kit {
+namespace kit::varnel {
 
 namespace {
 
@@ -107,4 +107,4 @@ int run_varnel(int argc, const char* const* argv) {
   return 0;
 }
 
-}  // namespace kit
+}  // namespace kit::varnel

@@ -11,7 +11,7 @@
 #include "runtime/option_line.h"
 #include "varnel/ini.h"
 
-namespace kit {
+namespace kit::varnel {
 
 bool expand_mode = false;
 bool light_output = false;
@@ -310,4 +310,4 @@ bool read_ini(const Text& source, Dom& tree) {
   return !std::ferror(in.get());
 }
 
-}  // namespace kit
+}  // namespace kit::varnel

@@ -2,7 +2,7 @@
 
 #include "varnel/ini.h"
 
-namespace kit {
+namespace kit::varnel {
 
 namespace {
 
@@ -133,4 +133,4 @@ void regenerate_ini() {
   });
 }
 
-}  // namespace kit
+}  // namespace kit::varnel
