@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "about.h"
 #include "runtime/dyn.h"
 #include "runtime/files.h"
 #include "tree/writer.h"
@@ -39,6 +40,7 @@ bool store_target(const Text& target) {
 }  // namespace
 
 void print_usage() {
+  // The program's fixed text, on purpose unlike the switch: "[-expanded]" for "-expand".
   std::printf("\nVarnel Transformer - %s\n", project_address);
   std::fputs(
       "\n"
