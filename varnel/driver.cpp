@@ -95,7 +95,7 @@ int run_varnel(int argc, const char* const* argv) {
   if (!read_ini(source, ini_tree)) return fail("Cannot open", source);
   if (!store_target(target)) return fail("Cannot open", target);
   say("Storing dom tree into " + intermediate + "\n");
-  // Each line is followed by one more line feed, as the Array's save writes it.
+  // Each line is followed by one more line feed: the intermediate file's fixed layout.
   File out = open_file(intermediate.c_str(), "w");
   if (out) std::setvbuf(out.get(), nullptr, _IOFBF, intermediate_buffer_size);
   const bool saved = out && regenerate_ini([&](std::string_view line) {
