@@ -4,10 +4,11 @@
 #include <cstdlib>
 #include <vector>
 
+#include "about.h"
 #include "dorsik/translate.h"
 #include "runtime/files.h"
 
-namespace kit {
+namespace kit::dorsik {
 
 namespace {
 
@@ -37,6 +38,7 @@ void complain(const char* what, const Text& file) {
 }  // namespace
 
 void print_usage() {
+  // The program's fixed text, on purpose unlike the switches: ".xml" as default, not ".uc".
   std::printf("\nDorsikOptions - %s\n", project_address);
   std::fputs(
       "Syntax: dorsik [-light][-xml] sourcefile [targetfile]\n"
@@ -95,4 +97,4 @@ int run_dorsik(int argc, const char* const* argv) {
   return 1;
 }
 
-}  // namespace kit
+}  // namespace kit::dorsik

@@ -1,3 +1,3 @@
 #include "dorsik/driver.h"
 
-int main(int argc, char** argv) { return kit::run_dorsik(argc, argv); }
+int main(int argc, char** argv) { return kit::dorsik::run_dorsik(argc, argv); }

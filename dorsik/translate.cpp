@@ -10,8 +10,10 @@
 #include <string_view>
 
 #include "runtime/files.h"
+#include "runtime/option_line.h"
+#include "runtime/xml_escape.h"
 
-namespace kit {
+namespace kit::dorsik {
 
 bool light_mode = false;
 
@@ -87,44 +89,15 @@ bool is_enclosed_in_apostrophes(View v) {
   return v.size() >= 2 && v.front() == '\'' && v.back() == '\'' && v.find('\'', 1) == v.size() - 1;
 }
 
-// The entity for a byte XML needs escaped in a value, or null.
-const char* entity_of(char c, char quote) {
-  switch (c) {
-    case '&': return "&amp;";
-    case '<': return "&lt;";
-    case '>': return "&gt;";
-    case '"': return "&quot;";
-    case '\'': return quote == '\'' ? "&apos;" : nullptr;
-    default: return nullptr;
-  }
-}
-
-// Bytes that may need an entity; most values hold none, and a table lookup
-// keeps the scan of those to one load and one test a byte.
-struct SpecialBytes {
-  bool table[256] = {};
-  constexpr SpecialBytes() {
-    for (char c : {'&', '<', '>', '"', '\''}) table[static_cast<unsigned char>(c)] = true;
-  }
-};
-constexpr SpecialBytes special_bytes;
-
 // The escaped value before quoting is tested for enclosing apostrophes;
 // escaping never adds or removes an apostrophe, so the raw value tells.
 void put_value(Sink& out, View value, char quote) {
   value = trim_view(value);
   const bool enclosed = is_enclosed_in_apostrophes(value);
-  const char escaped_quote = enclosed ? '\0' : quote;
+  const XmlEscape mode = quote == '\'' && !enclosed ? XmlEscape::line_value_in_apostrophes
+                                                     : XmlEscape::line_value;
   if (!enclosed) out << quote;
-  std::size_t run = 0;
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    if (!special_bytes.table[static_cast<unsigned char>(value[i])]) continue;
-    if (const char* entity = entity_of(value[i], escaped_quote)) {
-      out << value.substr(run, i - run) << entity;
-      run = i + 1;
-    }
-  }
-  out << value.substr(run);
+  escape_xml(value, mode, [&out](View piece) { out << piece; });
   if (!enclosed) out << quote;
 }
 
@@ -157,30 +130,14 @@ bool put_title(Sink& out, View line) {
 }
 
 bool put_property(Sink& out, View line) {
-  // A ";" inside the first pair of double quotes belongs to the value.
-  View comment;
-  const std::size_t semicolon = line.find(';');
-  const std::size_t q1 = line.find('"');
-  std::size_t q2 = 0;
-  if (q1 != View::npos) {
-    q2 = line.find('"', q1 + 1);
-    if (q2 == View::npos) q2 = q1;
-  }
-  if (semicolon != View::npos && ((q1 != View::npos && semicolon < q1) || semicolon > q2)) {
-    comment = line.substr(semicolon + 1);
-    line = line.substr(0, semicolon);
-  }
-
-  // An "=" wins over a ":" wherever the two stand.
-  std::size_t separator = line.find('=');
-  if (separator == View::npos) separator = line.find(':');
-  if (separator == View::npos) return false;
+  const auto parts = split_option_line(line);
+  if (!parts) return false;
 
   const Pieces& p = pieces();
   out << p.entry_open;
-  put_value(out, trim_view(line.substr(0, separator)), '"');
+  put_value(out, trim_view(parts->key), '"');
   out << p.entry_name_close;
-  View values = line.substr(separator + 1);
+  View values = parts->value;
   for (;;) {
     const std::size_t comma = values.find(',');
     out << p.option_open;
@@ -190,9 +147,9 @@ bool put_property(Sink& out, View line) {
     if (comma == View::npos) break;
     values.remove_prefix(comma + 1);
   }
-  if (!comment.empty()) {
+  if (!parts->comment.empty()) {
     out << p.trailing_comment_open;
-    put_value(out, comment, '\'');
+    put_value(out, parts->comment, '\'');
     out << p.child_close;
   }
   out << p.entry_close;
@@ -294,4 +251,4 @@ Conversion convert_file(const Text& source, const Text& target) {
   return {};
 }
 
-}  // namespace kit
+}  // namespace kit::dorsik

@@ -6,7 +6,7 @@
 
 #include "runtime/text.h"
 
-namespace kit {
+namespace kit::dorsik {
 
 // true selects the light form; set once by the driver before converting.
 extern bool light_mode;
@@ -45,4 +45,4 @@ std::vector<Text> split_values(const Text& text);
 // Writes the three spaces that indent a top-level element.
 bool write_indent(std::FILE* out);
 
-}  // namespace kit
+}  // namespace kit::dorsik

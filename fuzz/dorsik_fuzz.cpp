@@ -13,6 +13,8 @@
 #include "support.h"
 #include "support/xml_check.h"
 
+namespace dorsik = kit::dorsik;
+
 namespace {
 
 constexpr std::string_view xml_start = "<?xml version=\"1.0\"?>\n<options>\n";
@@ -30,9 +32,10 @@ std::string_view body(std::string_view document, std::string_view start, std::st
 }
 
 std::string converted(const fuzz::MemoryFile& source, const fuzz::MemoryFile& target, bool light) {
-  kit::light_mode = light;
-  const kit::Conversion result = kit::convert_file(kit::Text(source.path()), kit::Text(target.path()));
-  fuzz::check(result.outcome == kit::Outcome::converted, "a readable source converts");
+  dorsik::light_mode = light;
+  const dorsik::Conversion result =
+      dorsik::convert_file(kit::Text(source.path()), kit::Text(target.path()));
+  fuzz::check(result.outcome == dorsik::Outcome::converted, "a readable source converts");
   return target.read();
 }
 

@@ -15,6 +15,8 @@
 #include "tree/writer.h"
 #include "varnel/ini.h"
 
+namespace varnel = kit::varnel;
+
 namespace {
 
 int top_level_count(const kit::Dom& tree) {
@@ -26,21 +28,21 @@ int top_level_count(const kit::Dom& tree) {
 void check_mode(bool expand, std::string_view input, const fuzz::MemoryFile& source) {
   static fuzz::MemoryFile xml, light, warnings, regenerated;
   static kit::Dom reread;
-  kit::expand_mode = expand;
+  varnel::expand_mode = expand;
 
   bool read = false;
   {
     fuzz::StderrCapture capture(warnings);
-    read = kit::read_ini(kit::Text(source.path()), kit::ini_tree);
+    read = varnel::read_ini(kit::Text(source.path()), varnel::ini_tree);
   }
   fuzz::check(read, "a readable source reads");
   // A last line that fits no rule and has no line feed can leave none.
-  const int elements = top_level_count(kit::ini_tree);
+  const int elements = top_level_count(varnel::ini_tree);
 
   // store writes no file for a tree holding the root alone.
   xml.write("");
-  fuzz::check(kit::store(kit::ini_tree, kit::Text(xml.path()), kit::format_xml), "XML stores");
-  fuzz::check(kit::store(kit::ini_tree, kit::Text(light.path()), kit::format_light),
+  fuzz::check(kit::store(varnel::ini_tree, kit::Text(xml.path()), kit::format_xml), "XML stores");
+  fuzz::check(kit::store(varnel::ini_tree, kit::Text(light.path()), kit::format_light),
               "the light form stores");
   if ((expand || warnings.read().empty()) && fuzz::is_xml_text(input)) {
     const std::string target = xml.read();
@@ -52,7 +54,7 @@ void check_mode(bool expand, std::string_view input, const fuzz::MemoryFile& sou
 
   std::string lines;
   int line_count = 0;
-  kit::regenerate_ini([&](std::string_view line) {
+  varnel::regenerate_ini([&](std::string_view line) {
     fuzz::check(!line.empty() && line.back() == '\n' && line.find('\n') == line.size() - 1,
                 "a regenerated line is one line", line);
     lines += line;
@@ -64,7 +66,7 @@ void check_mode(bool expand, std::string_view input, const fuzz::MemoryFile& sou
   regenerated.write(lines);
   {
     fuzz::StderrCapture capture(warnings);
-    read = kit::read_ini(kit::Text(regenerated.path()), reread);
+    read = varnel::read_ini(kit::Text(regenerated.path()), reread);
   }
   fuzz::check(read && top_level_count(reread) == line_count + 1,
               "regenerated lines read back one element each", lines);

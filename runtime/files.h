@@ -22,9 +22,6 @@ namespace kit {
 class Array;
 class Dyn;
 
-// The maker's web address, shown on the first line of every usage text.
-inline constexpr const char* project_address = "https://www.varnel-tools.org";
-
 // The bytes of a UTF-8 byte order mark, skipped at the start of a source.
 inline constexpr char byte_order_mark[] = "\xEF\xBB\xBF";
 

@@ -279,4 +279,14 @@ std::ostream& operator<<(std::ostream& out, const Text& t) {
   return out.write(t.view().data(), static_cast<std::streamsize>(t.view().size()));
 }
 
+std::size_t hash_text(const Text& t) noexcept {
+  // == compares two number-like texts of one length by value ("100" ==
+  // "1e2"), so equal texts must give one hash; -0.0 == 0.0 as well.
+  if (t.is_number()) {
+    const double value = t.to_real();
+    return std::hash<double>()(value == 0.0 ? 0.0 : value);
+  }
+  return std::hash<std::string_view>()(t.view());
+}
+
 }  // namespace kit

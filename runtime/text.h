@@ -88,6 +88,23 @@ bool is_trim_space(char c);
 std::string_view trim_view(std::string_view v);
 std::string_view rtrim_view(std::string_view v);
 
+// true when both have one length and their bytes match with the case of
+// ASCII letters ignored (as the C locale's tolower reads them), else false;
+// unlike Text::compare_nocase, digits get no reading as numbers.
+inline bool same_nocase(std::string_view a, std::string_view b) {
+  // The two cases of an ASCII letter differ in this bit alone.
+  constexpr unsigned char case_bit = 0x20;
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const unsigned char x = static_cast<unsigned char>(a[i]);
+    const unsigned char y = static_cast<unsigned char>(b[i]);
+    if (x == y) continue;
+    const unsigned char lower = static_cast<unsigned char>(x | case_bit);
+    if ((x ^ y) != case_bit || lower < 'a' || lower > 'z') return false;
+  }
+  return true;
+}
+
 // Concatenation.
 Text operator+(const Text& a, const Text& b);
 Text operator+(const Text& a, const char* b);
@@ -122,10 +139,12 @@ double real_of(const char* s);
 // Writes the bytes and nothing else.
 std::ostream& operator<<(std::ostream& out, const Text& t);
 
+// The hash std::hash<Text> gives, in agreement with ==: a number-like text
+// hashes its value (0.0 for any zero), any other its bytes; never fails.
+std::size_t hash_text(const Text& t) noexcept;
+
 }  // namespace kit
 
 template <> struct std::hash<kit::Text> {
-  std::size_t operator()(const kit::Text& t) const noexcept {
-    return std::hash<std::string_view>()(t.view());
-  }
+  std::size_t operator()(const kit::Text& t) const noexcept { return kit::hash_text(t); }
 };

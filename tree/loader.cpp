@@ -6,7 +6,7 @@
 #include <memory>
 #include <string>
 
-#include "tree/nocase.h"
+#include "runtime/text.h"
 
 namespace kit {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "runtime/dyn.h"
-#include "tree/nocase.h"
+#include "runtime/text.h"
 
 namespace kit {
 

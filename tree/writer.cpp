@@ -1,10 +1,10 @@
 #include "tree/writer.h"
 
-#include <array>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <vector>
+
+#include "runtime/xml_escape.h"
 
 namespace kit {
 
@@ -17,50 +17,6 @@ static_assert(sizeof spaces > indent_limit, "the run must cover the deepest inde
 // Bytes a writer gathers before it hands them to the stream: a large tree
 // then goes out in few system calls.
 constexpr std::size_t block_size = std::size_t{1} << 16;
-
-// Which bytes XML escapes: markup ones always, the double quote inside
-// double quotes, and inside any quotes the white space an XML reader would
-// turn into a space in an attribute value.
-constexpr unsigned char markup = 1;
-constexpr unsigned char quote_mark = 2;
-constexpr unsigned char value_space = 4;
-constexpr auto escape_class = [] {
-  std::array<unsigned char, 256> table{};
-  table['&'] = table['<'] = table['>'] = markup;
-  table['"'] = quote_mark;
-  table['\t'] = table['\n'] = table['\r'] = value_space;
-  return table;
-}();
-
-std::string_view entity(char c) {
-  switch (c) {
-    case '&': return "&amp;";
-    case '<': return "&lt;";
-    case '>': return "&gt;";
-    case '\t': return "&#9;";
-    case '\n': return "&#10;";
-    case '\r': return "&#13;";
-    default: return "&quot;";
-  }
-}
-
-// Whether the eight bytes at `at` may hold one of the classes wanted (see
-// escape_class), word-wide: a zero byte of the word xor the wanted byte
-// marks a match.
-bool may_escape(const char* at, unsigned char wanted) {
-  constexpr std::uint64_t ones = 0x0101010101010101u;
-  constexpr std::uint64_t highs = 0x8080808080808080u;
-  std::uint64_t word;
-  std::memcpy(&word, at, sizeof word);
-  const auto has = [word](unsigned char c) {
-    const std::uint64_t x = word ^ (ones * c);
-    return (x - ones) & ~x & highs;
-  };
-  std::uint64_t found = has('&') | has('<') | has('>');
-  if ((wanted & quote_mark) != 0) found |= has('"');
-  if ((wanted & value_space) != 0) found |= has('\t') | has('\n') | has('\r');
-  return found != 0;
-}
 
 // Holds the stream's lock for a whole write, so each piece can go out unlocked.
 class StreamLock {
@@ -115,30 +71,15 @@ public:
     text(std::string_view(spaces, static_cast<std::size_t>(n)));
   }
 
-  // Text for XML: the bytes of the classes wanted (see escape_class).
-  void escaped(std::string_view s, unsigned char wanted) {
-    const char* run = s.data();
-    const char* const end = run + s.size();
-    for (const char* at = run; at != end;) {
-      // Most text has nothing to escape: eight bytes are passed at a time.
-      if (end - at >= 8 && !may_escape(at, wanted)) {
-        at += 8;
-        continue;
-      }
-      if ((escape_class[static_cast<unsigned char>(*at)] & wanted) != 0) {
-        text(std::string_view(run, static_cast<std::size_t>(at - run)));
-        text(entity(*at));
-        run = at + 1;
-      }
-      ++at;
-    }
-    text(std::string_view(run, static_cast<std::size_t>(end - run)));
+  // Text for XML, escaped straight into the block.
+  void escaped(std::string_view s, XmlEscape mode) {
+    escape_xml(s, mode, [this](std::string_view piece) { text(piece); });
   }
 
   // Character data: escaped in XML, as it stands in the light forms.
   void data(std::string_view s) {
     if (xml()) {
-      escaped(s, markup);
+      escaped(s, XmlEscape::data);
     } else {
       text(s);
     }
@@ -162,11 +103,11 @@ public:
     if (quoted && s.size() >= 2 && s.back() == quote &&
         inside.find(quote) == std::string_view::npos) {
       byte(quote);
-      escaped(inside, markup | value_space);
+      escaped(inside, XmlEscape::own_quotes);
       byte(quote);
     } else {
       byte('"');
-      escaped(s, markup | quote_mark | value_space);
+      escaped(s, XmlEscape::attribute);
       byte('"');
     }
   }

@@ -3,12 +3,13 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "about.h"
 #include "runtime/dyn.h"
 #include "runtime/files.h"
 #include "tree/writer.h"
 #include "varnel/ini.h"
 
-namespace kit {
+namespace kit::varnel {
 
 namespace {
 
@@ -39,6 +40,7 @@ bool store_target(const Text& target) {
 }  // namespace
 
 void print_usage() {
+  // The program's fixed text, on purpose unlike the switch: "[-expanded]" for "-expand".
   std::printf("\nVarnel Transformer - %s\n", project_address);
   std::fputs(
       "\n"
@@ -93,7 +95,7 @@ int run_varnel(int argc, const char* const* argv) {
   if (!read_ini(source, ini_tree)) return fail("Cannot open", source);
   if (!store_target(target)) return fail("Cannot open", target);
   say("Storing dom tree into " + intermediate + "\n");
-  // Each line is followed by one more line feed, as the Array's save writes it.
+  // Each line is followed by one more line feed: the intermediate file's fixed layout.
   File out = open_file(intermediate.c_str(), "w");
   if (out) std::setvbuf(out.get(), nullptr, _IOFBF, intermediate_buffer_size);
   const bool saved = out && regenerate_ini([&](std::string_view line) {
@@ -107,4 +109,4 @@ int run_varnel(int argc, const char* const* argv) {
   return 0;
 }
 
-}  // namespace kit
+}  // namespace kit::varnel

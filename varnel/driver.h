@@ -1,7 +1,11 @@
 // The varnel command line: switches, target name, checks, progress lines.
+//
+// All of the program is in kit::varnel, so its names never meet the other
+// program's when both are linked into one binary; nothing else in kit may
+// be named "varnel".
 #pragma once
 
-namespace kit {
+namespace kit::varnel {
 
 // Writes the usage text to standard output and ends the process with 0.
 [[noreturn]] void print_usage();
@@ -9,4 +13,4 @@ namespace kit {
 // Runs one conversion from the process arguments; returns the exit status.
 int run_varnel(int argc, const char* const* argv);
 
-}  // namespace kit
+}  // namespace kit::varnel

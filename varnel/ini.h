@@ -10,7 +10,7 @@
 #include "runtime/text.h"
 #include "tree/dom.h"
 
-namespace kit {
+namespace kit::varnel {
 
 // Run-wide state, decided by the driver before the source is read.
 extern bool expand_mode;     // key and value as the attributes "name" and "value"
@@ -54,4 +54,4 @@ Text option_line(const Element& element);
 // A comment node's text as a line, behind comment_prefix unless blank.
 Text comment_node_line(const Text& text);
 
-}  // namespace kit
+}  // namespace kit::varnel

@@ -1,3 +1,3 @@
 #include "varnel/driver.h"
 
-int main(int argc, char** argv) { return kit::run_varnel(argc, argv); }
+int main(int argc, char** argv) { return kit::varnel::run_varnel(argc, argv); }

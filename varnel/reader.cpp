@@ -8,9 +8,10 @@
 #include <string_view>
 
 #include "runtime/files.h"
+#include "runtime/option_line.h"
 #include "varnel/ini.h"
 
-namespace kit {
+namespace kit::varnel {
 
 bool expand_mode = false;
 bool light_output = false;
@@ -79,39 +80,19 @@ bool is_usable_key(View key, bool has_comment) {
   return is_xml_name(key) && key != "active" && !(has_comment && key == "comment");
 }
 
-// The parts of an option line: key, value and the text after a ";".
-struct OptionParts {
-  View key;
-  View value;
-  View comment;
-};
-
-// None when the line, its trailing comment cut off, has no "=" or ":".
-std::optional<OptionParts> split_option(View line) {
-  // A ";" inside the first pair of double quotes belongs to the value.
-  OptionParts parts;
-  const std::size_t semicolon = line.find(';');
-  const std::size_t q1 = line.find('"');
-  std::size_t q2 = 0;
-  if (q1 != none) {
-    q2 = line.find('"', q1 + 1);
-    if (q2 == none) q2 = q1;
+// The parts of an option line, key and value trimmed; none when the line,
+// its trailing comment cut off, has no "=" or ":".
+std::optional<OptionLine> split_option(View line) {
+  auto parts = split_option_line(line);
+  if (parts) {
+    parts->key = trim_view(parts->key);
+    parts->value = trim_view(parts->value);
   }
-  if (semicolon != none && ((q1 != none && semicolon < q1) || semicolon > q2)) {
-    parts.comment = line.substr(semicolon + 1);
-    line = line.substr(0, semicolon);
-  }
-  // An "=" wins over a ":" wherever the two stand.
-  std::size_t separator = line.find('=');
-  if (separator == none) separator = line.find(':');
-  if (separator == none) return std::nullopt;
-  parts.key = trim_view(line.substr(0, separator));
-  parts.value = trim_view(line.substr(separator + 1));
   return parts;
 }
 
 // Builds the element "option" of a line into `option`.
-void build_option(Element& option, const OptionParts& parts, View active) {
+void build_option(Element& option, const OptionLine& parts, View active) {
   option.reset(option_name.view());
   if (expand_mode) {
     option.append_attribute(name_attribute.view(), parts.key);
@@ -329,4 +310,4 @@ bool read_ini(const Text& source, Dom& tree) {
   return !std::ferror(in.get());
 }
 
-}  // namespace kit
+}  // namespace kit::varnel

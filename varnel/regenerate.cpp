@@ -2,7 +2,7 @@
 
 #include "varnel/ini.h"
 
-namespace kit {
+namespace kit::varnel {
 
 namespace {
 
@@ -15,24 +15,13 @@ bool is_blank(View text) {
   return true;
 }
 
-// The default locale's tolower, inline: it changes ASCII letters only.
-char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equal_nocase(View a, View b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
-  }
-  return true;
-}
-
 // The value of the first attribute of that name, case ignored, as
 // get_attribute finds it; "" when there is none. Valid while the element is.
 View attribute(const Element& element, View name) {
   View value;
   bool found = false;
   element.each_attribute([&](const AttributeView& a) {
-    if (!found && equal_nocase(a.name, name)) {
+    if (!found && same_nocase(a.name, name)) {
       value = a.value;
       found = true;
     }
@@ -63,7 +52,7 @@ void put_option(std::string& line, const Element& element) {
         value = a.value;
         first = false;
       }
-      if (!active_found && equal_nocase(a.name, "active")) {
+      if (!active_found && same_nocase(a.name, "active")) {
         active = a.value;
         active_found = true;
       }
@@ -144,4 +133,4 @@ void regenerate_ini() {
   });
 }
 
-}  // namespace kit
+}  // namespace kit::varnel

@@ -4,39 +4,40 @@
 #include "support/temp_dir.h"
 
 using kit::Text;
+namespace dorsik = kit::dorsik;
 
 namespace {
 
 // Runs a body in one output form and restores the XML form afterwards.
 struct LightForm {
-  LightForm() { kit::light_mode = true; }
-  ~LightForm() { kit::light_mode = false; }
+  LightForm() { dorsik::light_mode = true; }
+  ~LightForm() { dorsik::light_mode = false; }
 };
 
-std::string property(const char* line) { return kit::translate_property(line).str(); }
+std::string property(const char* line) { return dorsik::translate_property(line).str(); }
 
 }  // namespace
 
 TEST(QuoteValue, EscapesAndEncloses) {
-  EXPECT_EQ(kit::quote_value("  <1 & 2>  ", '\'').str(), "'&lt;1 &amp; 2&gt;'");
-  EXPECT_EQ(kit::quote_value("\"c;d\"", '\'').str(), "'&quot;c;d&quot;'");
-  EXPECT_EQ(kit::quote_value("Demo", '"').str(), "\"Demo\"");
-  EXPECT_EQ(kit::quote_value("", '\'').str(), "''");
+  EXPECT_EQ(dorsik::quote_value("  <1 & 2>  ", '\'').str(), "'&lt;1 &amp; 2&gt;'");
+  EXPECT_EQ(dorsik::quote_value("\"c;d\"", '\'').str(), "'&quot;c;d&quot;'");
+  EXPECT_EQ(dorsik::quote_value("Demo", '"').str(), "\"Demo\"");
+  EXPECT_EQ(dorsik::quote_value("", '\'').str(), "''");
 }
 
 TEST(QuoteValue, ApostrophesStayWellFormed) {
-  EXPECT_EQ(kit::quote_value("'quoted'", '\'').str(), "'quoted'");  // already enclosed
-  EXPECT_EQ(kit::quote_value("it's", '\'').str(), "'it&apos;s'");
-  EXPECT_EQ(kit::quote_value("'a", '\'').str(), "'&apos;a'");
-  EXPECT_EQ(kit::quote_value("'", '\'').str(), "'&apos;'");
-  EXPECT_EQ(kit::quote_value("'a'b'", '\'').str(), "'&apos;a&apos;b&apos;'");
-  EXPECT_EQ(kit::quote_value("'x", '"').str(), "\"'x\"");  // inside double quotes it is plain
+  EXPECT_EQ(dorsik::quote_value("'quoted'", '\'').str(), "'quoted'");  // already enclosed
+  EXPECT_EQ(dorsik::quote_value("it's", '\'').str(), "'it&apos;s'");
+  EXPECT_EQ(dorsik::quote_value("'a", '\'').str(), "'&apos;a'");
+  EXPECT_EQ(dorsik::quote_value("'", '\'').str(), "'&apos;'");
+  EXPECT_EQ(dorsik::quote_value("'a'b'", '\'').str(), "'&apos;a&apos;b&apos;'");
+  EXPECT_EQ(dorsik::quote_value("'x", '"').str(), "\"'x\"");  // inside double quotes it is plain
 }
 
 TEST(SplitValues, KeepsEmptyItems) {
   auto items = [](const char* s) {
     std::vector<std::string> out;
-    for (const Text& t : kit::split_values(s)) out.push_back(t.str());
+    for (const Text& t : dorsik::split_values(s)) out.push_back(t.str());
     return out;
   };
   EXPECT_EQ(items(""), std::vector<std::string>{""});
@@ -46,18 +47,18 @@ TEST(SplitValues, KeepsEmptyItems) {
 }
 
 TEST(TranslateTitle, NameBetweenTheBrackets) {
-  EXPECT_EQ(kit::translate_title("[ Network ]").str(), "<title name=\"Network\" />");
-  EXPECT_EQ(kit::translate_title("[Network").str(), "<title name=\"Network\" />");
-  EXPECT_EQ(kit::translate_title("[]").str(), "<title name=\"\" />");
-  EXPECT_EQ(kit::translate_title("[a] trailing").str(), "<title name=\"a\" />");
-  EXPECT_EQ(kit::translate_title("no bracket").str(), "");
+  EXPECT_EQ(dorsik::translate_title("[ Network ]").str(), "<title name=\"Network\" />");
+  EXPECT_EQ(dorsik::translate_title("[Network").str(), "<title name=\"Network\" />");
+  EXPECT_EQ(dorsik::translate_title("[]").str(), "<title name=\"\" />");
+  EXPECT_EQ(dorsik::translate_title("[a] trailing").str(), "<title name=\"a\" />");
+  EXPECT_EQ(dorsik::translate_title("no bracket").str(), "");
   LightForm light;
-  EXPECT_EQ(kit::translate_title("[a]").str(), "title name=\"a\" /");
+  EXPECT_EQ(dorsik::translate_title("[a]").str(), "title name=\"a\" /");
 }
 
 TEST(TranslateComment, BreaksDoubleDashes) {
-  EXPECT_EQ(kit::translate_comment(" a -- b").str(), "<comment value=\"a - - b\" />");
-  EXPECT_EQ(kit::translate_comment(" ---").str(), "<comment value=\"- --\" />");
+  EXPECT_EQ(dorsik::translate_comment(" a -- b").str(), "<comment value=\"a - - b\" />");
+  EXPECT_EQ(dorsik::translate_comment(" ---").str(), "<comment value=\"- --\" />");
 }
 
 TEST(TranslateProperty, SeparatorRules) {
@@ -99,18 +100,18 @@ TEST(TranslateProperty, LightFormHasNoBrackets) {
 TEST(ConvertFile, ReportsTheFileItCouldNotUse) {
   kit_test::TempDir dir;
   const std::string source = dir.write("conf.txt", "a = 1\n");
-  auto missing = kit::convert_file(Text(dir.file("none.txt").c_str()), Text(dir.file("t.uc").c_str()));
-  EXPECT_EQ(missing.outcome, kit::Outcome::cannot_open);
+  auto missing = dorsik::convert_file(Text(dir.file("none.txt").c_str()), Text(dir.file("t.uc").c_str()));
+  EXPECT_EQ(missing.outcome, dorsik::Outcome::cannot_open);
   EXPECT_EQ(missing.file.str(), dir.file("none.txt"));
   EXPECT_EQ(kit_test::read_file(dir.file("t.uc")), "");  // no target made
 
-  auto directory = kit::convert_file(Text(dir.path().c_str()), Text(dir.file("t.uc").c_str()));
-  EXPECT_EQ(directory.outcome, kit::Outcome::cannot_open);
+  auto directory = dorsik::convert_file(Text(dir.path().c_str()), Text(dir.file("t.uc").c_str()));
+  EXPECT_EQ(directory.outcome, dorsik::Outcome::cannot_open);
 
-  auto unwritable = kit::convert_file(Text(source.c_str()), Text(dir.file("no/such/t.uc").c_str()));
-  EXPECT_EQ(unwritable.outcome, kit::Outcome::cannot_open);
+  auto unwritable = dorsik::convert_file(Text(source.c_str()), Text(dir.file("no/such/t.uc").c_str()));
+  EXPECT_EQ(unwritable.outcome, dorsik::Outcome::cannot_open);
   EXPECT_EQ(unwritable.file.str(), dir.file("no/such/t.uc"));
 
-  auto full = kit::convert_file(Text(source.c_str()), Text("/dev/full"));
-  EXPECT_EQ(full.outcome, kit::Outcome::cannot_write);
+  auto full = dorsik::convert_file(Text(source.c_str()), Text("/dev/full"));
+  EXPECT_EQ(full.outcome, dorsik::Outcome::cannot_write);
 }

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <sstream>
+#include <unordered_set>
 
 #include "runtime/text.h"
 
@@ -83,6 +84,19 @@ TEST(TextComparison, IgnoringCase) {
   EXPECT_LT(Text("abc").compare_nocase(Text("ABCD")), 0);
   EXPECT_GT(Text("b").compare_nocase(Text("A")), 0);
   EXPECT_EQ(Text("010").compare_nocase(Text("1e1")), 0);
+  // same_nocase: ASCII letters only, and no numeric reading.
+  EXPECT_TRUE(kit::same_nocase("Active-Z", "aCTIVE-z"));
+  EXPECT_FALSE(kit::same_nocase("010", "1e1"));
+  EXPECT_FALSE(kit::same_nocase("a", "ab"));
+  // These pairs differ in the case bit alone but are no letters.
+  EXPECT_FALSE(kit::same_nocase("@[", "`{"));
+  EXPECT_FALSE(kit::same_nocase("\xC1", "\xE1"));
+}
+
+TEST(TextComparison, HashAgreesWithEquality) {
+  // "100" == "1e2" and "010" == "1e1": equal texts must share one slot.
+  const std::unordered_set<Text> set = {"100", "1e2", "010", "1e1", "00", "0e", "abc", "ABC"};
+  EXPECT_EQ(set.size(), 5u);
 }
 
 TEST(TextComparison, AgainstNumbersAndBooleans) {

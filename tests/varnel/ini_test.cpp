@@ -10,18 +10,19 @@
 using kit::Dom;
 using kit::Element;
 using kit::Text;
+namespace varnel = kit::varnel;
 
 namespace {
 
 // Reads an INI text in the given mode; restores the default mode afterwards.
 class Ini : public ::testing::Test {
 protected:
-  void TearDown() override { kit::expand_mode = false; }
+  void TearDown() override { varnel::expand_mode = false; }
 
   Dom read(const std::string& text, bool expand = false) {
-    kit::expand_mode = expand;
+    varnel::expand_mode = expand;
     Dom tree;
-    EXPECT_TRUE(kit::read_ini(Text(dir_.write("in.ini", text).c_str()), tree));
+    EXPECT_TRUE(varnel::read_ini(Text(dir_.write("in.ini", text).c_str()), tree));
     return tree;
   }
 
@@ -44,11 +45,11 @@ protected:
 
   // The regenerated lines of a text read in the given mode.
   std::vector<std::string> regenerated(const std::string& text, bool expand = false) {
-    kit::ini_tree = read(text, expand);
-    kit::ini_lines = kit::Array();
-    kit::regenerate_ini();
+    varnel::ini_tree = read(text, expand);
+    varnel::ini_lines = kit::Array();
+    varnel::regenerate_ini();
     std::vector<std::string> lines;
-    for (int i = 0; i < kit::ini_lines.size(); ++i) lines.push_back(kit::ini_lines.at(i).to_text().str());
+    for (int i = 0; i < varnel::ini_lines.size(); ++i) lines.push_back(varnel::ini_lines.at(i).to_text().str());
     return lines;
   }
 
@@ -129,9 +130,9 @@ TEST_F(Ini, CommentsAndCommentedOutOptions) {
 
 TEST_F(Ini, CommentPrefixIsTheFirstMet) {
   read("a=1\n;x\n#y\n");
-  EXPECT_EQ(kit::comment_prefix.str(), ";");
+  EXPECT_EQ(varnel::comment_prefix.str(), ";");
   read("a=1\n");
-  EXPECT_EQ(kit::comment_prefix.str(), "");
+  EXPECT_EQ(varnel::comment_prefix.str(), "");
 }
 
 TEST_F(Ini, InvalidXmlNamesAreReportedInTheDefaultModeOnly) {
@@ -152,8 +153,8 @@ TEST_F(Ini, InvalidXmlNamesAreReportedInTheDefaultModeOnly) {
 
 TEST_F(Ini, UnreadableSourceIsAFailure) {
   Dom tree;
-  EXPECT_FALSE(kit::read_ini(Text(dir_.file("missing.ini").c_str()), tree));
-  EXPECT_FALSE(kit::read_ini(Text(dir_.path().c_str()), tree));
+  EXPECT_FALSE(varnel::read_ini(Text(dir_.file("missing.ini").c_str()), tree));
+  EXPECT_FALSE(varnel::read_ini(Text(dir_.path().c_str()), tree));
   EXPECT_TRUE(tree.is_empty());
 }
 
@@ -169,16 +170,16 @@ TEST_F(Ini, RegeneratedLines) {
 }
 
 TEST_F(Ini, LinesOfTreeNodes) {
-  kit::comment_prefix = Text("#");
-  EXPECT_EQ(kit::comment_node_line(Text(" x")).str(), "# x\n");
-  EXPECT_EQ(kit::comment_node_line(Text("  ")).str(), "  \n");
-  kit::expand_mode = true;
+  varnel::comment_prefix = Text("#");
+  EXPECT_EQ(varnel::comment_node_line(Text(" x")).str(), "# x\n");
+  EXPECT_EQ(varnel::comment_node_line(Text("  ")).str(), "  \n");
+  varnel::expand_mode = true;
   Element title("title");
   title.set_attribute("name", "s");
-  EXPECT_EQ(kit::title_line(title).str(), "[s]\n");
+  EXPECT_EQ(varnel::title_line(title).str(), "[s]\n");
   Element inactive("option");
   inactive.set_attribute("name", "k");
   inactive.set_attribute("value", "");
   inactive.set_attribute("active", "false");
-  EXPECT_EQ(kit::option_line(inactive).str(), "#k =\n");
+  EXPECT_EQ(varnel::option_line(inactive).str(), "#k =\n");
 }

@@ -11,17 +11,19 @@
 #include "tree/writer.h"
 #include "varnel/ini.h"
 
+namespace varnel = kit::varnel;
+
 TEST(WellFormed, ExpandedTargetsParse) {
   kit_test::TempDir dir;
   std::mt19937 rng(1208);
-  kit::expand_mode = true;
+  varnel::expand_mode = true;
   for (int round = 0; round < 200; ++round) {
     const std::string source = kit_test::random_source(rng, 25, 10);
     kit::Dom tree;
-    ASSERT_TRUE(kit::read_ini(kit::Text(dir.write("in.ini", source).c_str()), tree));
+    ASSERT_TRUE(varnel::read_ini(kit::Text(dir.write("in.ini", source).c_str()), tree));
     ASSERT_TRUE(kit::store(tree, kit::Text(dir.file("out.xml").c_str()), kit::format_xml));
     const std::string xml = kit_test::read_file(dir.file("out.xml"));
     ASSERT_EQ(kit_test::xml_content_error(xml), "") << "source:\n" << source << "\noutput:\n" << xml;
   }
-  kit::expand_mode = false;
+  varnel::expand_mode = false;
 }

@@ -1,0 +1,118 @@
+#include "runtime/xml_escape.h"
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+namespace kit {
+
+namespace {
+
+// The classes of bytes the modes combine, each with its bytes spelled once:
+// the per-byte table and the word-wide test are both made from them.
+constexpr unsigned char markup = 1;      // "&", "<", ">": every mode
+constexpr unsigned char quote = 2;       // '"'
+constexpr unsigned char apostrophe = 4;  // "'"
+constexpr unsigned char line_space = 8;  // tab, line feed, carriage return
+constexpr std::string_view markup_bytes = "&<>";
+constexpr std::string_view quote_bytes = "\"";
+constexpr std::string_view apostrophe_bytes = "'";
+constexpr std::string_view line_space_bytes = "\t\n\r";
+
+constexpr unsigned char classes_of(XmlEscape mode) {
+  switch (mode) {
+    case XmlEscape::data: return markup;
+    case XmlEscape::attribute: return markup | quote | line_space;
+    case XmlEscape::own_quotes: return markup | line_space;
+    case XmlEscape::line_value: return markup | quote;
+    case XmlEscape::line_value_in_apostrophes: return markup | quote | apostrophe;
+  }
+  return markup;
+}
+
+constexpr auto byte_class = [] {
+  std::array<unsigned char, 256> table{};
+  const auto mark = [&table](std::string_view bytes, unsigned char bit) {
+    for (char c : bytes) table[static_cast<unsigned char>(c)] = bit;
+  };
+  mark(markup_bytes, markup);
+  mark(quote_bytes, quote);
+  mark(apostrophe_bytes, apostrophe);
+  mark(line_space_bytes, line_space);
+  return table;
+}();
+
+// The references: the one place their texts are spelled.
+std::string_view reference_of(char c) {
+  switch (c) {
+    case '&': return "&amp;";
+    case '<': return "&lt;";
+    case '>': return "&gt;";
+    case '"': return "&quot;";
+    case '\'': return "&apos;";
+    case '\t': return "&#9;";
+    case '\n': return "&#10;";
+    case '\r': return "&#13;";
+    default: return {};
+  }
+}
+
+// The decision for one byte, shared by the scan's tail and the step.
+bool needs_work(char c, unsigned char classes) {
+  return (byte_class[static_cast<unsigned char>(c)] & classes) != 0;
+}
+
+using Word = std::uint64_t;
+constexpr std::size_t word_size = sizeof(Word);
+
+// Whether one of the word_size bytes at `at` is of `Classes`, word-wide: a
+// zero byte of the word xor the wanted byte marks a match, and none is missed.
+template <unsigned char Classes> bool word_needs_work(const char* at) {
+  constexpr Word ones = 0x0101010101010101u;
+  constexpr Word highs = 0x8080808080808080u;
+  Word word;
+  std::memcpy(&word, at, sizeof word);
+  Word found = 0;
+  const auto add = [word, &found](std::string_view bytes) {
+    for (char c : bytes) {
+      const Word x = word ^ (ones * static_cast<unsigned char>(c));
+      found |= (x - ones) & ~x & highs;
+    }
+  };
+  add(markup_bytes);
+  if constexpr ((Classes & quote) != 0) add(quote_bytes);
+  if constexpr ((Classes & apostrophe) != 0) add(apostrophe_bytes);
+  if constexpr ((Classes & line_space) != 0) add(line_space_bytes);
+  return found != 0;
+}
+
+template <unsigned char Classes> const char* scan(const char* at, const char* end) {
+  // Most text needs no work: a word is passed at a time.
+  while (static_cast<std::size_t>(end - at) >= word_size && !word_needs_work<Classes>(at)) {
+    at += word_size;
+  }
+  while (at != end && !needs_work(*at, Classes)) ++at;
+  return at;
+}
+
+}  // namespace
+
+const char* next_to_escape(const char* from, const char* end, XmlEscape mode) {
+  // One scan for each mode, so the word test holds only the bytes it needs.
+  switch (mode) {
+    case XmlEscape::data: return scan<classes_of(XmlEscape::data)>(from, end);
+    case XmlEscape::attribute: return scan<classes_of(XmlEscape::attribute)>(from, end);
+    case XmlEscape::own_quotes: return scan<classes_of(XmlEscape::own_quotes)>(from, end);
+    case XmlEscape::line_value: return scan<classes_of(XmlEscape::line_value)>(from, end);
+    case XmlEscape::line_value_in_apostrophes:
+      return scan<classes_of(XmlEscape::line_value_in_apostrophes)>(from, end);
+  }
+  return end;
+}
+
+EscapeStep escape_step(const char* at, const char* /*end*/, XmlEscape mode) {
+  if (needs_work(*at, classes_of(mode))) return {1, reference_of(*at)};
+  return {1, std::string_view(at, 1)};
+}
+
+}  // namespace kit
