@@ -22,17 +22,6 @@ using detail::text_size;
 using OwnHeader = ElementBlock::OwnHeader;
 constexpr std::size_t own_front = ElementBlock::own_front;
 
-// The default locale's tolower, inline: it changes ASCII letters only.
-char ascii_lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equal_nocase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
-  }
-  return true;
-}
-
 OwnHeader header_of(const char* bytes) {
   OwnHeader header;
   std::memcpy(&header, bytes - own_front, sizeof header);
@@ -274,7 +263,7 @@ void Element::add_attribute(const Attribute& attribute) {
 
 bool Element::has_attribute(const Text& name) const {
   for (std::size_t at = attributes_start(); at < block_.size_bytes();) {
-    if (equal_nocase(attribute_at(at).name, name.view())) return true;
+    if (same_nocase(attribute_at(at).name, name.view())) return true;
   }
   return false;
 }
@@ -282,7 +271,7 @@ bool Element::has_attribute(const Text& name) const {
 Text Element::get_attribute(const Text& name) const {
   for (std::size_t at = attributes_start(); at < block_.size_bytes();) {
     const AttributeView attribute = attribute_at(at);
-    if (equal_nocase(attribute.name, name.view())) return Text(attribute.value);
+    if (same_nocase(attribute.name, name.view())) return Text(attribute.value);
   }
   return Text();
 }
@@ -292,7 +281,7 @@ void Element::set_attribute_value(const Text& name, const Text& value) {
   if (!has_attribute(name)) return;
   make_own(0);
   for (std::size_t at = attributes_start(); at < block_.size_bytes();) {
-    const bool match = equal_nocase(get_text(block_.bytes(), at), name.view());
+    const bool match = same_nocase(get_text(block_.bytes(), at), name.view());
     if (match) replace_segment(at, value.view());
     skip_text(block_.bytes(), at);
   }
