@@ -211,14 +211,14 @@ void Element::replace_segment(std::size_t at, std::string_view bytes) {
 }
 
 void Element::set_name(const Text& name) {
-  make_own(0);
+  if (!block_.is_own()) make_own(0);
   replace_segment(0, name.view());
 }
 
 void Element::set_data(const Text& data) { replace_data(data.view()); }
 
 void Element::replace_data(std::string_view data) {
-  make_own(0);
+  if (!block_.is_own()) make_own(0);
   std::size_t at = 0;
   skip_text(block_.bytes(), at);
   replace_segment(at, data);
@@ -230,7 +230,7 @@ void Element::set_attribute(const Text& name, const Text& value) {
 
 void Element::append_attribute(std::string_view n, std::string_view v) {
   if (block_.count() >= ElementBlock::max_attributes) return;
-  make_own(0);
+  if (!block_.is_own()) make_own(0);
   const std::size_t size = block_.size_bytes();
   const std::size_t grown = size + text_size(n) + text_size(v);
   if (grown > max_element_bytes) return;
@@ -279,7 +279,7 @@ Text Element::get_attribute(const Text& name) const {
 void Element::set_attribute_value(const Text& name, const Text& value) {
   // Without a match nothing changes, and a borrowed block stays where it is.
   if (!has_attribute(name)) return;
-  make_own(0);
+  if (!block_.is_own()) make_own(0);
   for (std::size_t at = attributes_start(); at < block_.size_bytes();) {
     const bool match = same_nocase(get_text(block_.bytes(), at), name.view());
     if (match) replace_segment(at, value.view());

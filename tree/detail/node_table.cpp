@@ -10,6 +10,10 @@
 #include <stdexcept>
 #include <utility>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace kit::detail {
 
 // Large trees hold millions of nodes: a node stays within 32 bytes.
@@ -60,6 +64,11 @@ std::size_t Words::hash_of(const Key& key) {
 }
 
 std::size_t Words::find_or_add(const Key& key, const char* text, bool is_name, Slot* recent) {
+  if (same(recent[1], key)) {
+    std::swap(recent[0], recent[1]);
+    return recent[0].number - 1;
+  }
+  if (words_.size() == max_words || (!is_name && value_count_ == max_values)) return none;
   Slot found;
   static_cast<Key&>(found) = key;
   if (!is_name) {
@@ -283,17 +292,49 @@ void NodeTable::pack(Element& placed, const Element& from) {
 // Name, data, then names and values in turn; data is free text and stays
 // in full. An own block holds only texts in full, with read_slack bytes of
 // room after its end: a short text is read, and copied, in whole words.
+#ifdef __SSE2__
+namespace {
+
+// The first n of 16 bytes, n from 0 to 16, as masks of whole bytes.
+struct KeepMasks {
+  alignas(16) unsigned char bytes[17][16] = {};
+  constexpr KeepMasks() {
+    for (std::size_t n = 0; n <= 16; ++n) {
+      for (std::size_t i = 0; i < n; ++i) bytes[n][i] = 0xFF;
+    }
+  }
+};
+constexpr KeepMasks keep_masks;
+
+}  // namespace
+#endif
+
+bool Words::holds(const Slot& slot, const char* bytes, std::size_t size) {
+#ifdef __SSE2__
+  // The text and the slot's key compared sixteen bytes at once.
+  const __m128i text = _mm_and_si128(
+      _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)),
+      _mm_load_si128(reinterpret_cast<const __m128i*>(keep_masks.bytes[size])));
+  const __m128i key = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&slot.head));
+  return _mm_movemask_epi8(_mm_cmpeq_epi8(text, key)) == 0xFFFF && slot.size == size;
+#else
+  return same(slot, key_at(bytes, size));
+#endif
+}
+
+// An own block holds only texts in full, with read_slack bytes of room
+// after its end: a short text is read, and copied, in whole words.
 std::size_t NodeTable::pack_own(char* const start, const ElementBlock& source) {
   Words& words = *words_;
   const char* in = source.bytes();
   const char* const end = in + source.size_bytes();
   char* out = start;
-  std::size_t kind = 0;
-  for (std::size_t segment = 0; in < end; ++segment) {
+  // One text: a word's number when the last words found at its place, or
+  // the table, have it; else the text as it stands.
+  const auto pack_text = [&](Words::Slot* recent, std::size_t longest, bool is_name) {
     const auto mark = static_cast<unsigned char>(*in);
     const std::size_t size = mark >> 1;
-    const bool is_name = segment % 2 == 0;
-    if (mark >= 0x80 || segment == 1 || !Words::may_be_word(size, is_name)) {
+    if (mark >= 0x80 || size - 1 >= longest) {
       std::size_t at = 1 + size;
       if (mark < 0x20) {
         // The mark and up to fifteen bytes, as two words, without a call.
@@ -305,21 +346,32 @@ std::size_t NodeTable::pack_own(char* const start, const ElementBlock& source) {
       }
       in += at;
       out += at;
-      continue;
+      return Words::none;
     }
-    const Words::Key key = Words::key_at(in + 1, size);
-    // Element names compete for one place: their first letter spreads them.
-    const std::size_t hint = segment == 0 ? static_cast<unsigned char>(in[1]) : kind;
-    const std::size_t number = words.find_or_add(key, in + 1, is_name, segment, hint);
+    const std::size_t number = Words::holds(recent[0], in + 1, size)
+                                   ? recent[0].number - 1
+                                   : words.find_or_add(Words::key_at(in + 1, size), in + 1,
+                                                       is_name, recent);
     if (number == Words::none) {
       // The mark and up to sixteen bytes, as two words and a byte.
       std::memcpy(out, in, 1 + 2 * 8);
       out += 1 + size;
     } else {
       out = put_mark(out, word_mark(number));
-      if (segment == 0) kind = number + 1;
     }
     in += 1 + size;
+    return number;
+  };
+  // The name's first letter picks its recent words (names compete for one
+  // place); the attributes' come with the name's number.
+  const std::size_t letter = static_cast<unsigned char>(in[1]);
+  const std::size_t name = pack_text(words.recent_row(letter), Words::max_word_bytes, true);
+  Words::Slot* const row = words.recent_row(name == Words::none ? letter : name + 1);
+  pack_text(row, 0, false);  // the data, as it stands
+  for (std::size_t place = 2; in < end; place += 2) {
+    Words::Slot* const pair = row + (place % Words::recent_places) * Words::recent_ways;
+    pack_text(pair, Words::max_word_bytes, true);
+    pack_text(pair + Words::recent_ways, Words::max_value_bytes, false);
   }
   return static_cast<std::size_t>(out - start);
 }
@@ -332,11 +384,10 @@ std::size_t NodeTable::pack_any(char* const start, const Element& from) {
   std::size_t segment = 0;
   for (std::size_t at = 0; at < source.size_bytes(); ++segment) {
     const std::string_view text = get_text(bytes, at);
-    const bool is_name = segment % 2 == 0;
     std::size_t number = Words::none;
-    if (segment != 1 && Words::may_be_word(text.size(), is_name)) {
+    if (text.size() - 1 < Words::longest_at(segment)) {
       const std::size_t hint = segment == 0 ? static_cast<unsigned char>(text[0]) : kind;
-      number = words_->find_or_add(Words::key_of(text), text.data(), is_name, segment, hint);
+      number = words_->find_or_add(Words::key_of(text), text.data(), segment, hint);
     }
     if (segment == 0 && number != Words::none) kind = number + 1;
     out = number == Words::none ? put_text(out, text) : put_mark(out, word_mark(number));

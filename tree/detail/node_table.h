@@ -21,11 +21,26 @@ struct Extra {
   std::unique_ptr<ScriptBlock> script;       // in script nodes only: comments stay small
 };
 
+// A mask of the first n bytes of a machine word in memory, n below 8.
+constexpr std::uint64_t low_bytes(std::size_t n) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  return n == 0 ? 0 : ~std::uint64_t{0} << (64 - 8 * n);
+#else
+  return (std::uint64_t{1} << (8 * n)) - 1;
+#endif
+}
+
+// The first n bytes of a machine word in memory, n from 0 to 8.
+constexpr std::uint64_t byte_masks[9] = {low_bytes(0), low_bytes(1), low_bytes(2),
+                                         low_bytes(3), low_bytes(4), low_bytes(5),
+                                         low_bytes(6), low_bytes(7), ~std::uint64_t{0}};
+
 // The texts repeated across a tree (element and attribute names, short
 // values), each kept once: an element's bytes then hold a word's number
 // instead of its letters. A word's bytes never move while the table lives.
 class Words {
 public:
+  friend class NodeTable;
   // The first words met are kept, up to this many: enough for the names of
   // most documents, and few enough that the table stays in the processor's
   // cache while a large tree is built and written. A number takes at most
@@ -51,44 +66,34 @@ public:
     std::uint32_t size = 0;
   };
   static Key key_of(std::string_view text);
-  // The same, reading 16 bytes at `bytes` whatever the text's length: for
-  // callers whose texts have that much room after them.
+  // The same for a text of 1 to max_word_bytes bytes, reading 16 bytes at
+  // `bytes` whatever its length: for callers whose texts have that much
+  // room after them.
   static Key key_at(const char* bytes, std::size_t size) {
     Key key;
     std::memcpy(&key.head, bytes, 8);
     std::memcpy(&key.tail, bytes + 8, 8);
+    key.head &= byte_masks[size < 8 ? size : 8];
+    key.tail &= byte_masks[size < 8 ? 0 : size - 8];
     key.size = static_cast<std::uint32_t>(size);
-    if (size < 8) {
-      key.head &= low_bytes(size);
-      key.tail = 0;
-    } else if (size < 16) {
-      key.tail &= low_bytes(size - 8);
-    }
     return key;
   }
-  // Whether a text of that length at that place may be a word.
-  static bool may_be_word(std::size_t size, bool is_name) {
-    return size != 0 && size <= (is_name ? max_word_bytes : max_value_bytes);
+  // The longest text at that place in an element that may be a word: the
+  // name, then data (never a word), then attribute names and values in turn.
+  static std::size_t longest_at(std::size_t place) {
+    return place == 1 ? 0 : (place & 1) != 0 ? max_value_bytes : max_word_bytes;
   }
 
   // The number of the word, added if new and there is room; none otherwise.
-  // `place` is the text's place in its element (0 the name, then attribute
-  // names and values in turn) and `kind` tells elements apart: the number
-  // of the element's name + 1, or its first byte for the name. Elements of one
-  // name tend to repeat the words at each place: the last two found there
-  // are tried first, and once the table is full nothing else is, so that a
-  // large tree of unique texts pays little for them.
-  std::size_t find_or_add(const Key& key, const char* text, bool is_name, std::size_t place,
-                          std::size_t kind) {
-    Slot* const recent = &recent_[((kind % recent_kinds) * recent_places + place % recent_places) *
-                                  recent_ways];
+  // `place` is the text's place in its element and `kind` tells elements
+  // apart: the number of the element's name + 1, or its first byte for the
+  // name itself. Elements of one name tend to repeat the words at each
+  // place: the last two found there are tried first, and once the table is
+  // full nothing else is, so that a large tree of unique texts pays little.
+  std::size_t find_or_add(const Key& key, const char* text, std::size_t place, std::size_t kind) {
+    Slot* const recent = recent_at(place, kind);
     if (same(recent[0], key)) return recent[0].number - 1;
-    if (same(recent[1], key)) {
-      std::swap(recent[0], recent[1]);
-      return recent[0].number - 1;
-    }
-    if (words_.size() == max_words || (!is_name && value_count_ == max_values)) return none;
-    return find_or_add(key, text, is_name, recent);
+    return find_or_add(key, text, (place & 1) == 0, recent);
   }
   std::string_view word(std::size_t number) const { return words_[number]; }
   // Every word by number; the array never moves while the table lives.
@@ -104,20 +109,19 @@ private:
     std::vector<Slot> slots;
     std::size_t count = 0;
   };
-  // A mask of the first n bytes of a machine word in memory, n below 8.
-  static std::uint64_t low_bytes(std::size_t n) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-    return n == 0 ? 0 : ~std::uint64_t{0} << (64 - 8 * n);
-#else
-    return (std::uint64_t{1} << (8 * n)) - 1;
-#endif
-  }
   static bool same(const Key& a, const Key& b) {
-    return a.head == b.head && a.tail == b.tail && a.size == b.size;
+    return ((a.head ^ b.head) | (a.tail ^ b.tail) | (a.size ^ b.size)) == 0;
   }
   static std::size_t hash_of(const Key& key);
-  // Looks the key up in the index and adds it when new; the slot found
-  // becomes the first of `recent`.
+  Slot* recent_at(std::size_t place, std::size_t kind) {
+    return recent_row(kind) + (place % recent_places) * recent_ways;
+  }
+  Slot* recent_row(std::size_t kind) { return &recent_[(kind % recent_kinds) * recent_places * recent_ways]; }
+  // Whether the slot holds the text of `size` bytes (1 to max_word_bytes)
+  // at `bytes`, which has 16 bytes of room.
+  static bool holds(const Slot& slot, const char* bytes, std::size_t size);
+  // Past the first recent word: the second, then the index, where a new
+  // word is added while there is room; the word found comes first in `recent`.
   std::size_t find_or_add(const Key& key, const char* text, bool is_name, Slot* recent);
   static void insert(Index& index, const Slot& key);
   std::size_t add(const char* text, std::size_t size);  // the new word's number
