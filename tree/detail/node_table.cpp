@@ -368,10 +368,13 @@ std::size_t NodeTable::pack_own(char* const start, const ElementBlock& source) {
   const std::size_t name = pack_text(words.recent_row(letter), Words::max_word_bytes, true);
   Words::Slot* const row = words.recent_row(name == Words::none ? letter : name + 1);
   pack_text(row, 0, false);  // the data, as it stands
-  for (std::size_t place = 2; in < end; place += 2) {
+  // The lambda moves `in` on.
+  std::size_t place = 2;
+  while (in < end) {
     Words::Slot* const pair = row + (place % Words::recent_places) * Words::recent_ways;
     pack_text(pair, Words::max_word_bytes, true);
     pack_text(pair + Words::recent_ways, Words::max_value_bytes, false);
+    place += 2;
   }
   return static_cast<std::size_t>(out - start);
 }
