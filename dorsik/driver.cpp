@@ -7,6 +7,7 @@
 #include "about.h"
 #include "dorsik/translate.h"
 #include "runtime/files.h"
+#include "runtime/xml_escape.h"
 
 namespace kit::dorsik {
 
@@ -30,6 +31,9 @@ private:
 };
 
 void say(const Text& line) { write_text(stdout, line); }
+
+// A note on how the run went, on standard error after the progress lines.
+void tell(const Text& file, const char* note) { std::fprintf(stderr, "%s: %s\n", file.c_str(), note); }
 
 void complain(const char* what, const Text& file) {
   std::fprintf(stderr, "%s %s\n", what, file.c_str());
@@ -83,6 +87,9 @@ int run_dorsik(int argc, const char* const* argv) {
   switch (result.outcome) {
     case Outcome::converted:
       say(target + " generated.\n");
+      std::fflush(stdout);
+      if (const char* note = encoding_note(result.encoding)) tell(source, note);
+      if (result.replaced_unfit) tell(target, unfit_note);
       return 0;
     case Outcome::cannot_open:
       complain("Cannot open", result.file);

@@ -69,6 +69,8 @@ public:
     return ok_;
   }
   Text take() { return Text(View(buffer_.get(), size_)); }
+  // Whether what XML cannot hold was written as U+FFFD.
+  bool replaced_unfit = false;
 
 private:
   void grow(std::size_t more) {
@@ -97,7 +99,11 @@ void put_value(Sink& out, View value, char quote) {
   const XmlEscape mode = quote == '\'' && !enclosed ? XmlEscape::line_value_in_apostrophes
                                                      : XmlEscape::line_value;
   if (!enclosed) out << quote;
-  escape_xml(value, mode, [&out](View piece) { out << piece; });
+  // The light form is no XML: its bytes stay as they are.
+  const Unfit unfit = light_mode ? Unfit::keep : Unfit::replace;
+  if (escape_xml(value, mode, unfit, [&out](View piece) { out << piece; })) {
+    out.replaced_unfit = true;
+  }
   if (!enclosed) out << quote;
 }
 
@@ -226,8 +232,7 @@ Conversion convert_file(const Text& source, const Text& target) {
 
   Sink out(file.get());
   out << (light_mode ? "xml\noptions\n" : "<?xml version=\"1.0\"?>\n<options>\n");
-  skip_byte_order_mark(in.get());
-  LineReader reader(in.get(), NulBytes::drop);
+  LineReader reader(in.get(), NulBytes::drop, Decoding::source);
   std::string joined;
   View raw;
   while (reader.next(raw)) {
@@ -248,7 +253,10 @@ Conversion convert_file(const Text& source, const Text& target) {
   const bool written = out.flush();
   const bool closed = close_file(file);
   if (!written || !closed) return {Outcome::cannot_write, target};
-  return {};
+  Conversion done;
+  done.encoding = reader.encoding();
+  done.replaced_unfit = out.replaced_unfit;
+  return done;
 }
 
 }  // namespace kit::dorsik

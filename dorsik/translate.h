@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "runtime/files.h"
 #include "runtime/text.h"
 
 namespace kit::dorsik {
@@ -17,11 +18,14 @@ enum class Outcome { converted, cannot_open, cannot_read, cannot_write };
 struct Conversion {
   Outcome outcome = Outcome::converted;
   Text file;  // the file the failure concerns; empty after a conversion
+  SourceEncoding encoding = SourceEncoding::utf8;  // how the source was read
+  bool replaced_unfit = false;  // the XML form put U+FFFD for what XML cannot hold
 };
 
-// Converts the whole source into the target; NUL bytes in the source are
-// dropped, as XML cannot carry them. On a failure reports nothing itself; a
-// source that cannot be opened leaves no target behind.
+// Converts the whole source into the target. The source is read in the
+// encoding its first bytes tell (see Decoding::source in runtime/files.h);
+// NUL bytes are dropped, as XML cannot carry them. On a failure reports
+// nothing itself; a source that cannot be opened leaves no target behind.
 Conversion convert_file(const Text& source, const Text& target);
 
 // `<comment value="..." />`, with "--" broken up as "- -".

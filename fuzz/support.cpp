@@ -56,52 +56,6 @@ StderrCapture::~StderrCapture() {
   ::close(saved_);
 }
 
-namespace {
-
-bool is_allowed_control(unsigned char c) { return c == '\t' || c == '\n' || c == '\r'; }
-
-// Decodes one UTF-8 sequence at `at`; false for a malformed, overlong or
-// surrogate one. Moves `at` past it.
-bool next_code_point(std::string_view s, std::size_t& at, unsigned& code) {
-  const unsigned char lead = static_cast<unsigned char>(s[at]);
-  std::size_t extra = 0;
-  unsigned min = 0;
-  if (lead < 0x80) {
-    code = lead;
-  } else if (lead >= 0xC2 && lead <= 0xDF) {
-    code = lead & 0x1F, extra = 1, min = 0x80;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    code = lead & 0x0F, extra = 2, min = 0x800;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    code = lead & 0x07, extra = 3, min = 0x10000;
-  } else {
-    return false;
-  }
-  if (s.size() - at - 1 < extra) return false;
-  for (std::size_t k = 1; k <= extra; ++k) {
-    const unsigned char c = static_cast<unsigned char>(s[at + k]);
-    if ((c & 0xC0) != 0x80) return false;
-    code = (code << 6) | (c & 0x3F);
-  }
-  at += extra + 1;
-  return code >= min && code <= 0x10FFFF && !(code >= 0xD800 && code <= 0xDFFF);
-}
-
-}  // namespace
-
-bool is_xml_text(std::string_view raw) {
-  std::string kept(raw);
-  kept.erase(std::remove(kept.begin(), kept.end(), '\0'), kept.end());
-  const std::string_view bytes = kept;
-  for (std::size_t at = 0; at < bytes.size();) {
-    unsigned code = 0;
-    if (!next_code_point(bytes, at, code)) return false;
-    if (code < 0x20 && !is_allowed_control(static_cast<unsigned char>(code))) return false;
-    if (code == 0xFFFE || code == 0xFFFF) return false;
-  }
-  return true;
-}
-
 void fail(const char* property, std::string_view detail) {
   std::fprintf(stderr, "\nProperty broken: %s\n", property);
   if (!detail.empty()) {

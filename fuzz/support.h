@@ -1,5 +1,5 @@
-// What the fuzz targets share: files in memory, the test for text XML may
-// carry, and the way a broken property stops the run.
+// What the fuzz targets share: files in memory and the way a broken
+// property stops the run.
 #pragma once
 
 #include <string>
@@ -38,11 +38,6 @@ public:
 private:
   int saved_;
 };
-
-// Whether the bytes, once NUL bytes are dropped, are valid UTF-8 made only of
-// characters XML allows: no control character but tab, line feed and
-// carriage return, no U+FFFE or U+FFFF.
-bool is_xml_text(std::string_view bytes);
 
 // Writes the broken property and the bytes concerned to standard error and
 // aborts, so that libFuzzer keeps the input.

@@ -2,6 +2,7 @@
 
 #include "runtime/array.h"
 #include "runtime/dyn.h"
+#include "runtime/unicode.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -85,20 +86,41 @@ Text read_line(std::FILE* in) {
   return Text(buffer);
 }
 
+LineReader::LineReader(std::FILE* in, NulBytes nul, Decoding decoding)
+    : in_(in), nul_(nul), state_(decoding == Decoding::source ? State::start : State::utf8) {}
+
+SourceEncoding LineReader::encoding() const {
+  switch (state_) {
+    case State::utf16le:
+    case State::utf16be: return SourceEncoding::utf16;
+    case State::windows_1252: return SourceEncoding::windows_1252;
+    default: return SourceEncoding::utf8;
+  }
+}
+
+const char* encoding_note(SourceEncoding encoding) {
+  switch (encoding) {
+    case SourceEncoding::utf16: return "read as UTF-16";
+    case SourceEncoding::windows_1252: return "not UTF-8, read as Windows-1252";
+    case SourceEncoding::utf8: break;
+  }
+  return nullptr;
+}
+
 bool LineReader::next(std::string_view& line) {
   for (;;) {
     const char* const base = buffer_.data();
     const void* feed =
-        searched_ < end_ ? std::memchr(base + searched_, '\n', end_ - searched_) : nullptr;
-    if (feed != nullptr || (at_end_ && begin_ < end_)) {
+        searched_ < ready_ ? std::memchr(base + searched_, '\n', ready_ - searched_) : nullptr;
+    if (feed != nullptr || (at_end_ && begin_ < ready_)) {
       const std::size_t stop =
           feed != nullptr ? static_cast<std::size_t>(static_cast<const char*>(feed) - base) + 1
-                          : end_;
+                          : ready_;
       line = std::string_view(base + begin_, stop - begin_);
       begin_ = searched_ = stop;
       return true;
     }
-    searched_ = end_;
+    searched_ = ready_;
     if (at_end_ || !fill()) return false;
   }
 }
@@ -108,26 +130,163 @@ bool LineReader::fill() {
     // The unread part of a line moves to the front; the rest is done with.
     std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
     end_ -= begin_;
+    ready_ -= begin_;
     searched_ -= begin_;
     begin_ = 0;
   }
-  if (buffer_.size() - end_ < block_bytes) {
-    buffer_.resize(std::max(2 * buffer_.size(), end_ + block_bytes));
-  }
-  for (;;) {
-    const std::size_t got = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, in_);
-    if (got == 0) {
-      at_end_ = true;
-      return begin_ < end_;
+  const std::size_t before = ready_;
+  while (ready_ == before && !at_end_) {
+    switch (state_) {
+      case State::start:
+      case State::ascii:
+      case State::utf8: read_direct(); break;
+      default: read_decoded(); break;
     }
-    char* const start = buffer_.data() + end_;
-    char* stop = start + got;
-    if (nul_ == NulBytes::drop && std::memchr(start, '\0', got) != nullptr) {
-      stop = std::remove(start, stop, '\0');
-    }
-    end_ += static_cast<std::size_t>(stop - start);
-    if (stop != start) return true;
   }
+  // At the end, a last line without its line feed may wait.
+  return ready_ > before || begin_ < ready_;
+}
+
+std::size_t LineReader::read_into(char* into, std::size_t room) {
+  const std::size_t got = std::fread(into, 1, room, in_);
+  if (got == 0) at_end_ = true;
+  return got;
+}
+
+void LineReader::room_for(std::size_t bytes) {
+  if (buffer_.size() - end_ < bytes) buffer_.resize(std::max(2 * buffer_.size(), end_ + bytes));
+}
+
+void LineReader::read_direct() {
+  room_for(block_bytes);
+  const std::size_t from = end_;
+  end_ += read_into(buffer_.data() + end_, buffer_.size() - end_);
+  if (state_ == State::start) {
+    settle_start();
+    return;
+  }
+  drop_nul(from);
+  if (state_ == State::ascii) {
+    settle_ascii(ready_);
+  } else {
+    ready_ = end_;
+  }
+}
+
+void LineReader::settle_start() {
+  // A mark takes at most three bytes: the rest waits until they are read.
+  if (end_ < 3 && !at_end_) return;
+  const auto byte = [this](std::size_t i) {
+    return i < end_ ? static_cast<unsigned char>(buffer_[i]) : 0x100u;
+  };
+  if (byte(0) == 0xEF && byte(1) == 0xBB && byte(2) == 0xBF) {
+    state_ = State::utf8;
+    begin_ = searched_ = 3;
+    drop_nul(3);
+    ready_ = end_;
+  } else if ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF)) {
+    state_ = byte(0) == 0xFF ? State::utf16le : State::utf16be;
+    raw_.assign(buffer_.begin() + 2, buffer_.begin() + static_cast<std::ptrdiff_t>(end_));
+    end_ = ready_ = 0;
+    decode(0);
+  } else {
+    state_ = State::ascii;
+    drop_nul(0);
+    settle_ascii(0);
+  }
+}
+
+void LineReader::settle_ascii(std::size_t from) {
+  const unsigned char* const text = reinterpret_cast<const unsigned char*>(buffer_.data());
+  std::size_t at = from;
+  // A word at a time while no byte of it is above 0x7F.
+  constexpr std::uint64_t highs = 0x8080808080808080u;
+  for (std::uint64_t word = 0; at + sizeof word <= end_; at += sizeof word) {
+    std::memcpy(&word, text + at, sizeof word);
+    if ((word & highs) != 0) break;
+  }
+  while (at < end_ && text[at] < 0x80) ++at;
+  ready_ = at;
+  if (at == end_) return;
+  const Utf8Sequence first = utf8_sequence(buffer_.data() + at, buffer_.data() + end_);
+  // A sequence the read cut short is decided once more is read.
+  if (!first.well_formed && at + first.length == end_ && !at_end_) return;
+  if (first.well_formed) {
+    state_ = State::utf8;
+    ready_ = end_;
+    return;
+  }
+  // Windows-1252 from the start: the bytes before are ASCII and read the same.
+  state_ = State::windows_1252;
+  raw_.assign(buffer_.begin() + static_cast<std::ptrdiff_t>(at),
+              buffer_.begin() + static_cast<std::ptrdiff_t>(end_));
+  end_ = at;
+  decode(0);
+}
+
+void LineReader::read_decoded() {
+  const std::size_t kept = raw_.size();
+  raw_.resize(kept + block_bytes);
+  raw_.resize(kept + read_into(raw_.data() + kept, block_bytes));
+  decode(0);
+}
+
+void LineReader::decode(std::size_t from) {
+  // Each byte, or pair of bytes, gives at most three of UTF-8; U+FFFD for
+  // a surrogate left over takes three more.
+  room_for(3 * (raw_.size() - from) + 2 * replacement_character.size());
+  const unsigned char* in = reinterpret_cast<const unsigned char*>(raw_.data()) + from;
+  const unsigned char* const stop = reinterpret_cast<const unsigned char*>(raw_.data()) + raw_.size();
+  char* out = buffer_.data() + end_;
+  const bool drop = nul_ == NulBytes::drop;
+  const auto put = [&out, drop](char32_t c) {
+    if (c != 0 || !drop) out = put_utf8(out, c);
+  };
+  const auto replace = [&out] {
+    std::memcpy(out, replacement_character.data(), replacement_character.size());
+    out += replacement_character.size();
+  };
+  if (state_ == State::windows_1252) {
+    for (; in != stop; ++in) put(windows_1252(*in));
+  } else {
+    const bool little = state_ == State::utf16le;
+    for (; stop - in >= 2; in += 2) {
+      const char32_t unit = little ? in[0] | in[1] << 8 : in[0] << 8 | in[1];
+      if (high_surrogate_ != 0) {
+        const char32_t high = high_surrogate_;
+        high_surrogate_ = 0;
+        if (unit >= 0xDC00 && unit <= 0xDFFF) {
+          put(0x10000 + ((high - 0xD800) << 10) + (unit - 0xDC00));
+          continue;
+        }
+        replace();  // a high surrogate without its low half
+      }
+      if (unit >= 0xD800 && unit <= 0xDBFF) {
+        high_surrogate_ = unit;
+      } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+        replace();  // a low surrogate alone
+      } else {
+        put(unit);
+      }
+    }
+    // Whatever the end leaves unfinished, an odd byte or a high surrogate
+    // or both, gives one U+FFFD.
+    if (at_end_ && (in != stop || high_surrogate_ != 0)) {
+      replace();
+      in = stop;
+      high_surrogate_ = 0;
+    }
+  }
+  raw_.erase(raw_.begin(), raw_.begin() + (reinterpret_cast<const char*>(in) - raw_.data()));
+  end_ = ready_ = static_cast<std::size_t>(out - buffer_.data());
+}
+
+void LineReader::drop_nul(std::size_t from) {
+  if (nul_ != NulBytes::drop || from >= end_) return;
+  char* const start = buffer_.data() + from;
+  char* const stop = buffer_.data() + end_;
+  if (std::memchr(start, '\0', end_ - from) == nullptr) return;
+  end_ = static_cast<std::size_t>(std::remove(start, stop, '\0') - buffer_.data());
 }
 
 Text read_whole_line(std::FILE* in) {

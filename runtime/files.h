@@ -22,8 +22,6 @@ namespace kit {
 class Array;
 class Dyn;
 
-// The bytes of a UTF-8 byte order mark, skipped at the start of a source.
-inline constexpr char byte_order_mark[] = "\xEF\xBB\xBF";
 
 // read_line reads into a buffer of this size: at most 2047 bytes per call.
 inline constexpr int line_buffer_size = 2048;
@@ -91,30 +89,68 @@ Text read_whole_line(std::FILE* in);
 // them, so the converters drop them; a line left empty by that is skipped.
 enum class NulBytes : bool { keep, drop };
 
+// Whether a LineReader hands out the bytes as they are, or reads a source
+// text in the encoding its first bytes tell and hands out UTF-8:
+// - a UTF-8 byte order mark is skipped and the rest read as UTF-8;
+// - after a UTF-16 byte order mark (either byte order) the rest is UTF-16:
+//   an unpaired surrogate becomes U+FFFD, and so does whatever the end of
+//   the source leaves unfinished (an odd byte, a high surrogate, or both);
+// - without a mark the source is UTF-8 when the first byte above 0x7F starts
+//   a well-formed sequence, or there is none, and Windows-1252 otherwise.
+// A U+0000 decoded from UTF-16 counts as a NUL byte.
+enum class Decoding : bool { none, source };
+
+// How a decoding LineReader read its source.
+enum class SourceEncoding : unsigned char { utf8, utf16, windows_1252 };
+
+// What a program tells its user after "<source>: " of a source read so:
+// "read as UTF-16" or "not UTF-8, read as Windows-1252"; null for UTF-8.
+const char* encoding_note(SourceEncoding encoding);
+
 // Reads whole lines of any length through one reused buffer: the fast path
 // of the converters, which see every line only once. It reads the stream
 // ahead in blocks, so it should read the rest of the stream alone.
 class LineReader {
 public:
-  explicit LineReader(std::FILE* in, NulBytes nul = NulBytes::keep) : in_(in), nul_(nul) {}
+  explicit LineReader(std::FILE* in, NulBytes nul = NulBytes::keep,
+                      Decoding decoding = Decoding::none);
   // The next line with its line feed, never empty, valid until the next
   // call; false at the end of the file or on an error (the stream's
-  // indicators tell which).
+  // indicators tell which). A line ends at a line feed, decoded or not.
   bool next(std::string_view& line);
+  // What the source was read as so far: UTF-8 until its bytes tell
+  // otherwise, and always without Decoding::source.
+  SourceEncoding encoding() const;
 
 private:
+  enum class State : unsigned char { start, ascii, utf8, utf16le, utf16be, windows_1252 };
   // Bytes asked of the stream at a time; a longer line grows the buffer.
   static constexpr std::size_t block_bytes = std::size_t{1} << 16;
-  bool fill();                                 // false when the stream gave nothing more
+  bool fill();                                 // false when nothing more became ready
+  std::size_t read_into(char* into, std::size_t room);  // one read; sets at_end_ at the end
+  void read_direct();                          // bytes that are text as they stand
+  void read_decoded();                         // UTF-16 or Windows-1252
+  void settle_start();                         // the byte order mark, once enough is read
+  void settle_ascii(std::size_t from);         // the first byte above 0x7F decides
+  void decode(std::size_t from);               // raw_ from `from` on, into the text
+  void drop_nul(std::size_t from);             // in the text from `from` to its end
+  void room_for(std::size_t bytes);            // in the text, after its end
 
   std::FILE* in_;
   NulBytes nul_;
-  std::vector<char> buffer_;
-  std::size_t begin_ = 0;                      // the unread bytes: begin_ to end_
+  State state_;
+  std::vector<char> buffer_;                   // the text handed out, and bytes read ahead
+  std::size_t begin_ = 0;                      // the unread text: begin_ to ready_
+  std::size_t ready_ = 0;                      // past it, bytes read but not yet settled
   std::size_t end_ = 0;
-  std::size_t searched_ = 0;                   // unread bytes known to hold no line feed
+  std::size_t searched_ = 0;                   // unread text known to hold no line feed
+  std::vector<char> raw_;                      // bytes read but not yet decoded
+  char32_t high_surrogate_ = 0;                // UTF-16: waiting for its low half
   bool at_end_ = false;
 };
+
+// The bytes of a UTF-8 byte order mark.
+inline constexpr char byte_order_mark[] = "\xEF\xBB\xBF";
 
 // Skips a UTF-8 byte order mark at the current position, if one stands
 // there; any other bytes are left unread. Returns whether one was skipped.

@@ -1,5 +1,7 @@
 #include "runtime/xml_escape.h"
 
+#include "runtime/unicode.h"
+
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -19,8 +21,13 @@ constexpr std::string_view quote_bytes = "\"";
 constexpr std::string_view apostrophe_bytes = "'";
 constexpr std::string_view line_space_bytes = "\t\n\r";
 
+// Not a class of its own bytes: every byte below 0x20 or above 0x7F, which
+// the step then looks at as a character.
+constexpr unsigned char unfit_bit = 16;
+
 constexpr unsigned char classes_of(XmlEscape mode) {
   switch (mode) {
+    case XmlEscape::none: return 0;
     case XmlEscape::data: return markup;
     case XmlEscape::attribute: return markup | quote | line_space;
     case XmlEscape::own_quotes: return markup | line_space;
@@ -59,7 +66,9 @@ std::string_view reference_of(char c) {
 
 // The decision for one byte, shared by the scan's tail and the step.
 bool needs_work(char c, unsigned char classes) {
-  return (byte_class[static_cast<unsigned char>(c)] & classes) != 0;
+  const auto byte = static_cast<unsigned char>(c);
+  if ((classes & unfit_bit) != 0 && (byte < 0x20 || byte >= 0x80)) return true;
+  return (byte_class[byte] & classes) != 0;
 }
 
 using Word = std::uint64_t;
@@ -79,7 +88,9 @@ template <unsigned char Classes> bool word_needs_work(const char* at) {
       found |= (x - ones) & ~x & highs;
     }
   };
-  add(markup_bytes);
+  // Bytes above 0x7F, and below 0x20: all the control characters.
+  if constexpr ((Classes & unfit_bit) != 0) found |= (word & highs) | ((word - ones * 0x20) & ~word & highs);
+  if constexpr ((Classes & markup) != 0) add(markup_bytes);
   if constexpr ((Classes & quote) != 0) add(quote_bytes);
   if constexpr ((Classes & apostrophe) != 0) add(apostrophe_bytes);
   if constexpr ((Classes & line_space) != 0) add(line_space_bytes);
@@ -87,6 +98,7 @@ template <unsigned char Classes> bool word_needs_work(const char* at) {
 }
 
 template <unsigned char Classes> const char* scan(const char* at, const char* end) {
+  if constexpr (Classes == 0) return end;
   // Most text needs no work: a word is passed at a time.
   while (static_cast<std::size_t>(end - at) >= word_size && !word_needs_work<Classes>(at)) {
     at += word_size;
@@ -95,24 +107,43 @@ template <unsigned char Classes> const char* scan(const char* at, const char* en
   return at;
 }
 
+template <XmlEscape Mode> const char* scan_for(const char* from, const char* end, Unfit unfit) {
+  return unfit == Unfit::replace ? scan<classes_of(Mode) | unfit_bit>(from, end)
+                                 : scan<classes_of(Mode)>(from, end);
+}
+
 }  // namespace
 
-const char* next_to_escape(const char* from, const char* end, XmlEscape mode) {
+const char* next_to_escape(const char* from, const char* end, XmlEscape mode, Unfit unfit) {
   // One scan for each mode, so the word test holds only the bytes it needs.
   switch (mode) {
-    case XmlEscape::data: return scan<classes_of(XmlEscape::data)>(from, end);
-    case XmlEscape::attribute: return scan<classes_of(XmlEscape::attribute)>(from, end);
-    case XmlEscape::own_quotes: return scan<classes_of(XmlEscape::own_quotes)>(from, end);
-    case XmlEscape::line_value: return scan<classes_of(XmlEscape::line_value)>(from, end);
+    case XmlEscape::none: return scan_for<XmlEscape::none>(from, end, unfit);
+    case XmlEscape::data: return scan_for<XmlEscape::data>(from, end, unfit);
+    case XmlEscape::attribute: return scan_for<XmlEscape::attribute>(from, end, unfit);
+    case XmlEscape::own_quotes: return scan_for<XmlEscape::own_quotes>(from, end, unfit);
+    case XmlEscape::line_value: return scan_for<XmlEscape::line_value>(from, end, unfit);
     case XmlEscape::line_value_in_apostrophes:
-      return scan<classes_of(XmlEscape::line_value_in_apostrophes)>(from, end);
+      return scan_for<XmlEscape::line_value_in_apostrophes>(from, end, unfit);
   }
   return end;
 }
 
-EscapeStep escape_step(const char* at, const char* /*end*/, XmlEscape mode) {
-  if (needs_work(*at, classes_of(mode))) return {1, reference_of(*at)};
-  return {1, std::string_view(at, 1)};
+EscapeStep escape_step(const char* at, const char* end, XmlEscape mode, Unfit unfit) {
+  const auto byte = static_cast<unsigned char>(*at);
+  if ((byte_class[byte] & classes_of(mode)) != 0) return {1, reference_of(*at), false};
+  if (unfit == Unfit::replace) {
+    if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') {
+      return {1, replacement_character, true};
+    }
+    if (byte >= 0x80) {
+      const Utf8Sequence sequence = utf8_sequence(at, end);
+      if (!sequence.well_formed) return {sequence.length, replacement_character, true};
+      const char32_t c = utf8_code_point(at, sequence.length);
+      if (c == 0xFFFE || c == 0xFFFF) return {sequence.length, replacement_character, true};
+      return {sequence.length, std::string_view(at, sequence.length), false};
+    }
+  }
+  return {1, std::string_view(at, 1), false};
 }
 
 }  // namespace kit

@@ -1,5 +1,6 @@
 // XML escaping for both writers: the bytes a mode names become entity or
-// character references, written straight into the caller's output.
+// character references, written straight into the caller's output; and, for
+// XML, what XML 1.0 cannot hold in any form becomes U+FFFD in the same pass.
 //
 // The scan for the next byte that needs work and the decision on that byte
 // live in xml_escape.cpp; the loop that joins them is a template here, so
@@ -13,6 +14,8 @@ namespace kit {
 
 // Which bytes an escape replaces. Every mode replaces "&", "<" and ">".
 enum class XmlEscape : unsigned char {
+  // Names: nothing at all (a name that holds markup is no name).
+  none,
   // Character data: nothing more.
   data,
   // An attribute value between double quotes: also '"', and tab, line feed
@@ -28,34 +31,54 @@ enum class XmlEscape : unsigned char {
   line_value_in_apostrophes,
 };
 
+// What becomes of the characters XML 1.0 cannot hold in any form: each
+// maximal subpart of an ill-formed UTF-8 sequence, each character U+0000 to
+// U+001F but tab, line feed and carriage return, U+FFFE and U+FFFF. XML
+// writes them as U+FFFD; other forms keep their bytes.
+enum class Unfit : bool { keep, replace };
+
+// What a program tells its user after "<target>: " when XML it wrote had
+// characters replaced so.
+inline constexpr const char* unfit_note = "characters XML cannot hold written as U+FFFD";
+
 // What takes the place of the bytes at one stop of the scan.
 struct EscapeStep {
   std::size_t length;            // input bytes covered, at least 1
   std::string_view replacement;  // written instead of them
+  bool replaced_unfit;           // the replacement is U+FFFD for unfit bytes
 };
 
-// The first byte in [from, end) that `mode` does work on; `end` when none.
-const char* next_to_escape(const char* from, const char* end, XmlEscape mode);
+// The first byte in [from, end) that `mode` and `unfit` do work on; `end`
+// when none.
+const char* next_to_escape(const char* from, const char* end, XmlEscape mode, Unfit unfit);
 
-// The step for the byte at `at` (before `end`); a byte the mode leaves alone
-// gives itself, so the step never fails.
-EscapeStep escape_step(const char* at, const char* end, XmlEscape mode);
+// The step for the byte at `at` (before `end`); bytes left alone give
+// themselves, so the step never fails.
+EscapeStep escape_step(const char* at, const char* end, XmlEscape mode, Unfit unfit);
 
 // Hands `put` the text escaped for `mode`, as a series of string views: the
 // unchanged runs as views into `text`, the replacements between them. An
-// empty text gives no call.
-template <typename Put> void escape_xml(std::string_view text, XmlEscape mode, Put&& put) {
+// empty text gives no call. Returns whether unfit bytes became U+FFFD.
+template <typename Put>
+bool escape_xml(std::string_view text, XmlEscape mode, Unfit unfit, Put&& put) {
   const char* run = text.data();
   const char* const end = run + text.size();
-  for (const char* at = next_to_escape(run, end, mode); at != end;
-       at = next_to_escape(at, end, mode)) {
-    if (at != run) put(std::string_view(run, static_cast<std::size_t>(at - run)));
-    const EscapeStep step = escape_step(at, end, mode);
-    put(step.replacement);
+  bool replaced = false;
+  for (const char* at = next_to_escape(run, end, mode, unfit); at != end;
+       at = next_to_escape(at, end, mode, unfit)) {
+    const EscapeStep step = escape_step(at, end, mode, unfit);
     at += step.length;
+    // A valid character the scan stopped at stays in the run.
+    if (step.replacement.data() == at - step.length) continue;
+    if (at - step.length != run) {
+      put(std::string_view(run, static_cast<std::size_t>(at - step.length - run)));
+    }
+    put(step.replacement);
+    replaced = replaced || step.replaced_unfit;
     run = at;
   }
   if (end != run) put(std::string_view(run, static_cast<std::size_t>(end - run)));
+  return replaced;
 }
 
 }  // namespace kit

@@ -200,6 +200,9 @@ struct Output {
   std::FILE* file = nullptr;                   // the open target while a store runs
   bool to_file = false;                        // false: standard output
   bool failed = false;                         // a write to the file failed
+  // A write of XML put U+FFFD for characters XML cannot hold (see
+  // tree/writer.h); each store starts it anew.
+  bool replaced_unfit = false;
   int format_code = 0;
   int level = 0;                               // current indentation level
 };

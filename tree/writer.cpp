@@ -71,9 +71,21 @@ public:
     text(std::string_view(spaces, static_cast<std::size_t>(n)));
   }
 
-  // Text for XML, escaped straight into the block.
+  // Text for XML, escaped straight into the block; what XML cannot hold
+  // becomes U+FFFD.
   void escaped(std::string_view s, XmlEscape mode) {
-    escape_xml(s, mode, [this](std::string_view piece) { text(piece); });
+    if (escape_xml(s, mode, Unfit::replace, [this](std::string_view piece) { text(piece); })) {
+      out_.replaced_unfit = true;
+    }
+  }
+
+  // A name or a header line: as it stands, but for what XML cannot hold.
+  void name(std::string_view s) {
+    if (xml()) {
+      escaped(s, XmlEscape::none);
+    } else {
+      text(s);
+    }
   }
 
   // Character data: escaped in XML, as it stands in the light forms.
@@ -115,10 +127,10 @@ public:
   void open(const Element& element, bool has_children) {
     indent();
     if (xml()) byte('<');
-    text(element.name_view());
+    name(element.name_view());
     element.each_attribute([this](const AttributeView& attribute) {
       byte(' ');
-      text(attribute.name);
+      name(attribute.name);
       byte('=');
       value(attribute.value);
     });
@@ -141,7 +153,7 @@ public:
       indent();
       if (xml()) byte('<');
       byte('/');
-      text(element.name_view());
+      name(element.name_view());
       if (xml()) byte('>');
       byte('\n');
     } else {
@@ -211,7 +223,7 @@ public:
 
   void whole_tree() {
     for (const Text& line : dom_.header_lines()) {
-      text(line.view());
+      name(line.view());
       byte('\n');
     }
     nodes(1, 0);
@@ -246,6 +258,7 @@ bool store_with_mode(Dom& dom, const Text& path, int format_code, const char* mo
   out.file = file;
   out.to_file = true;
   out.failed = false;
+  out.replaced_unfit = false;
   out.format_code = format_code;
   Writer(dom).whole_tree();
   bool written = !out.failed && std::ferror(file) == 0;
@@ -274,6 +287,7 @@ void display(Dom& dom, int format_code) {
   Output& out = dom.output();
   out.to_file = false;
   out.format_code = format_code;
+  out.replaced_unfit = false;
   Writer(dom).whole_tree();
 }
 

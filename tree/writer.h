@@ -6,9 +6,13 @@
 // document is well-formed whenever the names are and one element holds all
 // the others; inside quotes tab, line feed and carriage return become
 // character references, which XML readers keep (they turn the bytes
-// themselves into spaces). Other bytes go out as they are. The light forms write every
-// text byte for byte. The sink, format code and indentation level are kept in
-// the Dom (Dom::output) from one write to the next.
+// themselves into spaces). What XML 1.0 cannot hold in any form (ill-formed
+// UTF-8, control characters but tab, line feed and carriage return, U+FFFE
+// and U+FFFF) is written as U+FFFD, in names and header lines too, and
+// Dom::output().replaced_unfit then tells so; other bytes go out as they
+// are. The light forms write every text byte for byte. The sink, format
+// code and indentation level are kept in the Dom (Dom::output) from one
+// write to the next.
 #pragma once
 
 #include <string_view>

@@ -6,6 +6,7 @@
 #include "about.h"
 #include "runtime/dyn.h"
 #include "runtime/files.h"
+#include "runtime/xml_escape.h"
 #include "tree/writer.h"
 #include "varnel/ini.h"
 
@@ -21,6 +22,9 @@ constexpr int max_argument_count = 4;
 constexpr std::size_t intermediate_buffer_size = std::size_t{1} << 16;
 
 void say(const Text& line) { write_text(stdout, line); }
+
+// A note on how the run went, on standard error after the progress lines.
+void tell(const Text& file, const char* note) { std::fprintf(stderr, "%s: %s\n", file.c_str(), note); }
 
 int fail(const char* what, const Text& file) {
   std::fflush(stdout);
@@ -106,6 +110,9 @@ int run_varnel(int argc, const char* const* argv) {
                      }) && close_file(out);
   status = Dyn(saved);
   if (!saved) return fail("Cannot open", intermediate);
+  std::fflush(stdout);
+  if (const char* note = encoding_note(source_encoding)) tell(source, note);
+  if (ini_tree.output().replaced_unfit) tell(target, unfit_note);
   return 0;
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "runtime/array.h"
+#include "runtime/files.h"
 #include "runtime/text.h"
 #include "tree/dom.h"
 
@@ -18,9 +19,12 @@ extern bool light_output;    // store the light form
 extern Dom ini_tree;         // the tree of the run
 extern Text comment_prefix;  // the first comment character of the source, or ""
 extern Array ini_lines;      // the regenerated INI lines, each ending in "\n"
+extern SourceEncoding source_encoding;  // how read_ini read the source
 
-// Reads the INI file into `tree` (reset first) and sets comment_prefix; NUL
-// bytes in the source are dropped, as XML cannot carry them.
+// Reads the INI file into `tree` (reset first) and sets comment_prefix and
+// source_encoding. The source is read in the encoding its first bytes tell
+// (see Decoding::source in runtime/files.h); NUL bytes are dropped, as XML
+// cannot carry them.
 // Names that will not make well-formed XML in the default mode are reported
 // on standard error, one line per source line. false (tree then holds the
 // root alone) when the source cannot be opened or read.

@@ -18,6 +18,7 @@ bool light_output = false;
 Dom ini_tree;
 Text comment_prefix;
 Array ini_lines;
+SourceEncoding source_encoding = SourceEncoding::utf8;
 
 namespace {
 
@@ -284,15 +285,15 @@ std::optional<Element> parse_option(const Text& line) {
 bool read_ini(const Text& source, Dom& tree) {
   tree.reset();
   comment_prefix = Text();
+  source_encoding = SourceEncoding::utf8;
   File in = open_file(source.c_str(), "r");
   // A directory opens for reading on POSIX hosts but has no lines to give.
   if (!in || !is_readable_file(in.get())) return false;
   // A large source is read in few system calls.
   std::setvbuf(in.get(), nullptr, _IOFBF, stream_buffer_size);
-  skip_byte_order_mark(in.get());
 
   Linker linker(tree);
-  LineReader reader(in.get(), NulBytes::drop);
+  LineReader reader(in.get(), NulBytes::drop, Decoding::source);
   View raw;
   long line_number = 0;
   bool at_end = false;
@@ -307,6 +308,7 @@ bool read_ini(const Text& source, Dom& tree) {
     }
     read_line_into(rtrim_view(raw), linker, source, ++line_number);
   }
+  source_encoding = reader.encoding();
   return !std::ferror(in.get());
 }
 

@@ -87,6 +87,67 @@ TEST(LineReading, LinesAcrossBlocksComeWhole) {
   EXPECT_FALSE(std::ferror(in.get()));
 }
 
+// A source's first bytes decide how it is read; what comes out is UTF-8,
+// whatever the read blocks cut.
+TEST(LineReading, SourcesAreDecodedToUtf8) {
+  using kit::SourceEncoding;
+  const auto utf16 = [](std::u16string units, bool little) {
+    std::string bytes;
+    for (char16_t unit : units) {
+      const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+      bytes += little ? std::string{low, high} : std::string{high, low};
+    }
+    return bytes;
+  };
+  const std::string ascii_100k = std::string(100 * 1024 - 1, 'a') + "\n";
+  // A sequence cut by the first read block must be read whole before it decides.
+  const std::string cut_at_block = std::string(65535, 'b') + "\xC3\xA9\n";
+  // A surrogate pair whose halves come in two read blocks.
+  const std::u16string pair_at_block = u"\xFEFF" + std::u16string(32766, u'c') + u"\xD83D\xDE00\n";
+  struct Case {
+    std::string name;
+    std::string bytes;
+    std::string text;  // the lines joined
+    SourceEncoding encoding;
+  };
+  const Case cases[] = {
+      {"ascii", "a\nb", "a\nb", SourceEncoding::utf8},
+      {"utf-8 mark", "\xEF\xBB\xBF\xE9\n", "\xE9\n", SourceEncoding::utf8},  // kept as it is
+      {"utf-8", "x\n\xC3\xA9\xFF\n", "x\n\xC3\xA9\xFF\n", SourceEncoding::utf8},
+      {"windows-1252", "\x80\x81 \xE9\x9D\xFF", "\xE2\x82\xAC\xC2\x81 \xC3\xA9\xC2\x9D\xC3\xBF",
+       SourceEncoding::windows_1252},
+      {"cut at the end", "ok \xE2\x82", "ok \xC3\xA2\xE2\x80\x9A", SourceEncoding::windows_1252},
+      {"1252 after 100 KB", ascii_100k + "\xE9\n", ascii_100k + "\xC3\xA9\n",
+       SourceEncoding::windows_1252},
+      {"utf-8 after 100 KB", ascii_100k + "\xC3\xA9\n", ascii_100k + "\xC3\xA9\n",
+       SourceEncoding::utf8},
+      {"cut by a block", cut_at_block, cut_at_block, SourceEncoding::utf8},
+      {"utf-16le", utf16(u"\xFEFFk=\xE9\r\n\xD83D\xDE00" + std::u16string(1, u'\0') + u"x", true),
+       "k=\xC3\xA9\r\n\xF0\x9F\x98\x80x",
+       SourceEncoding::utf16},
+      {"utf-16be", utf16(u"\xFEFF\x20AC\n", false), "\xE2\x82\xAC\n", SourceEncoding::utf16},
+      {"mark alone", "\xFF\xFE", "", SourceEncoding::utf16},
+      {"lone surrogates", utf16(u"\xFEFF\xDE00x\xD83Dy", true),
+       "\xEF\xBF\xBDx\xEF\xBF\xBDy", SourceEncoding::utf16},
+      {"odd last byte", utf16(u"\xFEFFz", true) + "q", "z\xEF\xBF\xBD", SourceEncoding::utf16},
+      {"high half and odd byte", utf16(u"\xFEFF\xD83D", true) + "q", "\xEF\xBF\xBD",
+       SourceEncoding::utf16},
+      {"pair across blocks", utf16(pair_at_block, true),
+       std::string(32766, 'c') + "\xF0\x9F\x98\x80\n", SourceEncoding::utf16},
+      {"empty", "", "", SourceEncoding::utf8},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    const kit::File in(std::fopen(dir.write("source", c.bytes).c_str(), "r"));
+    kit::LineReader reader(in.get(), kit::NulBytes::drop, kit::Decoding::source);
+    std::string text;
+    std::string_view line;
+    while (reader.next(line)) text += line;
+    EXPECT_EQ(text, c.text) << c.name;
+    EXPECT_EQ(reader.encoding(), c.encoding) << c.name;
+  }
+}
+
 TEST(Streams, OpenBlocksSeekAndWriteErrors) {
   TempDir dir;
   kit::File in = kit::open_file(dir.write("digits", "0123456789").c_str(), "r");

@@ -5,25 +5,31 @@
 
 #include "runtime/xml_escape.h"
 
+using kit::Unfit;
 using kit::XmlEscape;
 
 namespace {
 
-constexpr XmlEscape all_modes[] = {XmlEscape::data, XmlEscape::attribute, XmlEscape::own_quotes,
+constexpr XmlEscape all_modes[] = {XmlEscape::none,       XmlEscape::data,
+                                   XmlEscape::attribute,  XmlEscape::own_quotes,
                                    XmlEscape::line_value, XmlEscape::line_value_in_apostrophes};
 
-std::string escaped(std::string_view text, XmlEscape mode) {
+std::string escaped(std::string_view text, XmlEscape mode, Unfit unfit = Unfit::keep,
+                    bool* replaced = nullptr) {
   std::string out;
-  kit::escape_xml(text, mode, [&out](std::string_view piece) { out += piece; });
+  const bool any = kit::escape_xml(text, mode, unfit, [&out](std::string_view piece) { out += piece; });
+  if (replaced != nullptr) *replaced = any;
   return out;
 }
 
-// The same one byte at a time, without the scan.
-std::string escaped_bytewise(std::string_view text, XmlEscape mode) {
+// The same one step at a time, without the scan.
+std::string escaped_stepwise(std::string_view text, XmlEscape mode, Unfit unfit) {
   std::string out;
   const char* const end = text.data() + text.size();
-  for (const char* at = text.data(); at != end; ++at) {
-    out += kit::escape_step(at, end, mode).replacement;
+  for (const char* at = text.data(); at != end;) {
+    const kit::EscapeStep step = kit::escape_step(at, end, mode, unfit);
+    out += step.replacement;
+    at += step.length;
   }
   return out;
 }
@@ -50,20 +56,21 @@ TEST(XmlEscape, EachModeReplacesItsBytes) {
       {XmlEscape::attribute, others, others},
       {XmlEscape::line_value_in_apostrophes, others, others},
       {XmlEscape::data, "", ""},
+      {XmlEscape::none, every, every},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(escaped(c.text, c.mode), c.expected) << static_cast<int>(c.mode) << ": " << c.text;
   }
 }
 
-TEST(XmlEscape, WordScanAgreesWithBytewiseAtEveryAlignment) {
-  // Each byte some mode replaces, and neighbours a word-wide test could
-  // mistake for them.
-  constexpr char probe_bytes[] = "&<>\"'\t\n\r%=;\x01\xa6\x80";
+TEST(XmlEscape, WordScanAgreesWithStepsAtEveryAlignment) {
+  // Each byte some mode works on, and neighbours a word-wide test could
+  // mistake for them; the lead bytes start sequences the rest cuts short.
+  constexpr char probe_bytes[] = "&<>\"'\t\n\r%=;\x01\x1f\x7f\xa6\x80\xc3\xe2\xef\xf0";
   const std::string probes(probe_bytes, sizeof probe_bytes);  // with the closing NUL
   constexpr std::size_t window = 24;
   alignas(8) char buffer[window + 16];
-  for (XmlEscape mode : all_modes) {
+  const auto check = [&](XmlEscape mode, Unfit unfit) {
     for (std::size_t offset = 0; offset < 8; ++offset) {
       for (std::size_t length = 0; length <= window; ++length) {
         for (std::size_t at = 0; at < length; ++at) {
@@ -73,12 +80,49 @@ TEST(XmlEscape, WordScanAgreesWithBytewiseAtEveryAlignment) {
               buffer[offset + at] = probe;
               if (last_too) buffer[offset + length - 1] = '&';  // one more stop
               const std::string_view text(buffer + offset, length);
-              ASSERT_EQ(escaped(text, mode), escaped_bytewise(text, mode))
+              ASSERT_EQ(escaped(text, mode, unfit), escaped_stepwise(text, mode, unfit))
                   << static_cast<int>(mode) << " offset " << offset << " at " << at;
             }
           }
         }
       }
     }
+  };
+  for (XmlEscape mode : all_modes) {
+    check(mode, Unfit::keep);
+    check(mode, Unfit::replace);
   }
+}
+
+// What XML cannot hold becomes U+FFFD, one for each maximal subpart of an
+// ill-formed sequence, and escape_xml says so.
+TEST(XmlEscape, UnfitCharactersBecomeOneReplacementEach) {
+  const std::string r = "\xef\xbf\xbd";
+  struct Case {
+    XmlEscape mode;
+    std::string text;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {XmlEscape::data, "x\xe2\x82y", "x" + r + "y"},                // a cut sequence: one
+      {XmlEscape::data, "\xed\xa0\x80", r + r + r},                 // a surrogate: three
+      {XmlEscape::data, "\xc0\xaf\x80\xff", r + r + r + r},         // overlong, alone, never a lead
+      {XmlEscape::data, "\xf4\x90\x80\x80", r + r + r + r},         // past U+10FFFF
+      {XmlEscape::data, "end \xf0\x9f\x98", "end " + r},            // cut by the end of the text
+      {XmlEscape::data, "\a\v\f\x1b\x7f", r + r + r + r + "\x7f"},  // controls; DEL stays
+      {XmlEscape::data, "\xef\xbf\xbe\xef\xbf\xbf", r + r},        // U+FFFE, U+FFFF
+      {XmlEscape::attribute, "a&\x01\t", "a&amp;" + r + "&#9;"},
+      {XmlEscape::none, "n\x02<", "n" + r + "<"},
+  };
+  for (const Case& c : cases) {
+    bool replaced = false;
+    EXPECT_EQ(escaped(c.text, c.mode, Unfit::replace, &replaced), c.expected) << c.text;
+    EXPECT_TRUE(replaced) << c.text;
+    EXPECT_EQ(escaped(c.text, XmlEscape::none, Unfit::keep), c.text);
+  }
+  // Well-formed text, any character XML holds, is kept and reported clean.
+  const std::string fine = "\t\n\r \xc2\x80 \xc3\xbc \xe2\x82\xac \xef\xbf\xbd \xf0\x9f\x98\x80 \xf4\x8f\xbf\xbf";
+  bool replaced = true;
+  EXPECT_EQ(escaped(fine, XmlEscape::data, Unfit::replace, &replaced), fine);
+  EXPECT_FALSE(replaced);
 }
