@@ -13,6 +13,10 @@
 #include <ctime>
 #include <string>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace kit {
 
 FileRecord file_record;
@@ -199,7 +203,13 @@ void LineReader::settle_start() {
 void LineReader::settle_ascii(std::size_t from) {
   const unsigned char* const text = reinterpret_cast<const unsigned char*>(buffer_.data());
   std::size_t at = from;
-  // A word at a time while no byte of it is above 0x7F.
+  // Sixteen bytes, or a word, at a time while no byte is above 0x7F.
+#ifdef __SSE2__
+  while (at + 16 <= end_ &&
+         _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at))) == 0) {
+    at += 16;
+  }
+#endif
   constexpr std::uint64_t highs = 0x8080808080808080u;
   for (std::uint64_t word = 0; at + sizeof word <= end_; at += sizeof word) {
     std::memcpy(&word, text + at, sizeof word);
@@ -247,7 +257,13 @@ void LineReader::decode(std::size_t from) {
     out += replacement_character.size();
   };
   if (state_ == State::windows_1252) {
-    for (; in != stop; ++in) put(windows_1252(*in));
+    for (; in != stop; ++in) {
+      if (*in >= 0x80) {
+        put(windows_1252(*in));
+      } else if (*in != 0 || !drop) {
+        *out++ = static_cast<char>(*in);  // ASCII, most of most files
+      }
+    }
   } else {
     const bool little = state_ == State::utf16le;
     for (; stop - in >= 2; in += 2) {

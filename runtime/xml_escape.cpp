@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace kit {
 
 namespace {
@@ -65,18 +69,30 @@ std::string_view reference_of(char c) {
 }
 
 // The decision for one byte, shared by the scan's tail and the step.
-bool needs_work(char c, unsigned char classes) {
-  const auto byte = static_cast<unsigned char>(c);
+constexpr bool needs_work(unsigned char byte, unsigned char classes) {
   if ((classes & unfit_bit) != 0 && (byte < 0x20 || byte >= 0x80)) return true;
   return (byte_class[byte] & classes) != 0;
 }
+
+// The same decision for every byte, one table for each set of classes, so
+// that the scan's tail takes one load a byte.
+template <unsigned char Classes> struct WorkTable {
+  static constexpr auto bytes = [] {
+    std::array<bool, 256> table{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+      table[byte] = needs_work(static_cast<unsigned char>(byte), Classes);
+    }
+    return table;
+  }();
+};
 
 using Word = std::uint64_t;
 constexpr std::size_t word_size = sizeof(Word);
 
 // Whether one of the word_size bytes at `at` is of `Classes`, word-wide: a
 // zero byte of the word xor the wanted byte marks a match, and none is missed.
-template <unsigned char Classes> bool word_needs_work(const char* at) {
+// Inlined into each scan: a call for every word would cost more than the test.
+template <unsigned char Classes> [[gnu::always_inline]] inline bool word_needs_work(const char* at) {
   constexpr Word ones = 0x0101010101010101u;
   constexpr Word highs = 0x8080808080808080u;
   Word word;
@@ -97,35 +113,80 @@ template <unsigned char Classes> bool word_needs_work(const char* at) {
   return found != 0;
 }
 
-template <unsigned char Classes> const char* scan(const char* at, const char* end) {
+#ifdef __SSE2__
+// The same for sixteen bytes at once.
+template <unsigned char Classes> [[gnu::always_inline]] inline bool block_needs_work(const char* at) {
+  const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+  __m128i found = _mm_setzero_si128();
+  const auto add = [block, &found](std::string_view bytes) {
+    for (char c : bytes) found = _mm_or_si128(found, _mm_cmpeq_epi8(block, _mm_set1_epi8(c)));
+  };
+  // Compared as signed bytes, those above 0x7F are below 0x20 too.
+  if constexpr ((Classes & unfit_bit) != 0) {
+    found = _mm_or_si128(found, _mm_cmplt_epi8(block, _mm_set1_epi8(0x20)));
+  }
+  if constexpr ((Classes & markup) != 0) add(markup_bytes);
+  if constexpr ((Classes & quote) != 0) add(quote_bytes);
+  if constexpr ((Classes & apostrophe) != 0) add(apostrophe_bytes);
+  if constexpr ((Classes & line_space) != 0) add(line_space_bytes);
+  return _mm_movemask_epi8(found) != 0;
+}
+#endif
+
+// How many bytes at a time the scan passes: a machine word, or sixteen
+// where the processor compares that many at once.
+enum class Width { word, wide };
+#ifdef __SSE2__
+constexpr Width widest = Width::wide;
+#else
+constexpr Width widest = Width::word;
+#endif
+
+template <unsigned char Classes, Width W> const char* scan(const char* at, const char* end) {
   if constexpr (Classes == 0) return end;
+#ifdef __SSE2__
+  if constexpr (W == Width::wide) {
+    while (end - at >= 16 && !block_needs_work<Classes>(at)) at += 16;
+  }
+#endif
   // Most text needs no work: a word is passed at a time.
   while (static_cast<std::size_t>(end - at) >= word_size && !word_needs_work<Classes>(at)) {
     at += word_size;
   }
-  while (at != end && !needs_work(*at, Classes)) ++at;
+  while (at != end && !WorkTable<Classes>::bytes[static_cast<unsigned char>(*at)]) ++at;
   return at;
 }
 
-template <XmlEscape Mode> const char* scan_for(const char* from, const char* end, Unfit unfit) {
-  return unfit == Unfit::replace ? scan<classes_of(Mode) | unfit_bit>(from, end)
-                                 : scan<classes_of(Mode)>(from, end);
+template <XmlEscape Mode, Width W = widest>
+const char* scan_for(const char* from, const char* end, Unfit unfit) {
+  return unfit == Unfit::replace ? scan<classes_of(Mode) | unfit_bit, W>(from, end)
+                                 : scan<classes_of(Mode), W>(from, end);
+}
+
+template <Width W>
+const char* scan_mode(const char* from, const char* end, XmlEscape mode, Unfit unfit) {
+  // One scan for each mode, so the test holds only the bytes it needs.
+  switch (mode) {
+    case XmlEscape::none: return scan_for<XmlEscape::none, W>(from, end, unfit);
+    case XmlEscape::data: return scan_for<XmlEscape::data, W>(from, end, unfit);
+    case XmlEscape::attribute: return scan_for<XmlEscape::attribute, W>(from, end, unfit);
+    case XmlEscape::own_quotes: return scan_for<XmlEscape::own_quotes, W>(from, end, unfit);
+    case XmlEscape::line_value: return scan_for<XmlEscape::line_value, W>(from, end, unfit);
+    case XmlEscape::line_value_in_apostrophes:
+      return scan_for<XmlEscape::line_value_in_apostrophes, W>(from, end, unfit);
+  }
+  return end;
 }
 
 }  // namespace
 
 const char* next_to_escape(const char* from, const char* end, XmlEscape mode, Unfit unfit) {
-  // One scan for each mode, so the word test holds only the bytes it needs.
-  switch (mode) {
-    case XmlEscape::none: return scan_for<XmlEscape::none>(from, end, unfit);
-    case XmlEscape::data: return scan_for<XmlEscape::data>(from, end, unfit);
-    case XmlEscape::attribute: return scan_for<XmlEscape::attribute>(from, end, unfit);
-    case XmlEscape::own_quotes: return scan_for<XmlEscape::own_quotes>(from, end, unfit);
-    case XmlEscape::line_value: return scan_for<XmlEscape::line_value>(from, end, unfit);
-    case XmlEscape::line_value_in_apostrophes:
-      return scan_for<XmlEscape::line_value_in_apostrophes>(from, end, unfit);
-  }
-  return end;
+  return scan_mode<widest>(from, end, mode, unfit);
+}
+
+const char* next_to_escape_by_words(const char* from, const char* end, XmlEscape mode,
+                                    Unfit unfit) {
+  return scan_mode<Width::word>(from, end, mode, unfit);
 }
 
 EscapeStep escape_step(const char* at, const char* end, XmlEscape mode, Unfit unfit) {

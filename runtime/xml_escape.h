@@ -52,6 +52,11 @@ struct EscapeStep {
 // when none.
 const char* next_to_escape(const char* from, const char* end, XmlEscape mode, Unfit unfit);
 
+// The same scan a machine word at a time, as machines without wider
+// comparisons run it; for the tests, which hold the two to one result.
+const char* next_to_escape_by_words(const char* from, const char* end, XmlEscape mode,
+                                    Unfit unfit);
+
 // The step for the byte at `at` (before `end`); bytes left alone give
 // themselves, so the step never fails.
 EscapeStep escape_step(const char* at, const char* end, XmlEscape mode, Unfit unfit);
