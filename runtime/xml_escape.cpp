@@ -20,10 +20,12 @@ constexpr unsigned char markup = 1;      // "&", "<", ">": every mode
 constexpr unsigned char quote = 2;       // '"'
 constexpr unsigned char apostrophe = 4;  // "'"
 constexpr unsigned char line_space = 8;  // tab, line feed, carriage return
+constexpr unsigned char carriage_return = 32;  // alone, for data
 constexpr std::string_view markup_bytes = "&<>";
 constexpr std::string_view quote_bytes = "\"";
 constexpr std::string_view apostrophe_bytes = "'";
 constexpr std::string_view line_space_bytes = "\t\n\r";
+constexpr std::string_view carriage_return_bytes = "\r";
 
 // Not a class of its own bytes: every byte below 0x20 or above 0x7F, which
 // the step then looks at as a character.
@@ -32,7 +34,7 @@ constexpr unsigned char unfit_bit = 16;
 constexpr unsigned char classes_of(XmlEscape mode) {
   switch (mode) {
     case XmlEscape::none: return 0;
-    case XmlEscape::data: return markup;
+    case XmlEscape::data: return markup | carriage_return;
     case XmlEscape::attribute: return markup | quote | line_space;
     case XmlEscape::own_quotes: return markup | line_space;
     case XmlEscape::line_value: return markup | quote;
@@ -50,6 +52,7 @@ constexpr auto byte_class = [] {
   mark(quote_bytes, quote);
   mark(apostrophe_bytes, apostrophe);
   mark(line_space_bytes, line_space);
+  table['\r'] |= carriage_return;
   return table;
 }();
 
@@ -110,6 +113,7 @@ template <unsigned char Classes> [[gnu::always_inline]] inline bool word_needs_w
   if constexpr ((Classes & quote) != 0) add(quote_bytes);
   if constexpr ((Classes & apostrophe) != 0) add(apostrophe_bytes);
   if constexpr ((Classes & line_space) != 0) add(line_space_bytes);
+  if constexpr ((Classes & carriage_return) != 0) add(carriage_return_bytes);
   return found != 0;
 }
 
@@ -129,6 +133,7 @@ template <unsigned char Classes> [[gnu::always_inline]] inline bool block_needs_
   if constexpr ((Classes & quote) != 0) add(quote_bytes);
   if constexpr ((Classes & apostrophe) != 0) add(apostrophe_bytes);
   if constexpr ((Classes & line_space) != 0) add(line_space_bytes);
+  if constexpr ((Classes & carriage_return) != 0) add(carriage_return_bytes);
   return _mm_movemask_epi8(found) != 0;
 }
 #endif

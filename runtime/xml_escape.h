@@ -16,7 +16,8 @@ namespace kit {
 enum class XmlEscape : unsigned char {
   // Names: nothing at all (a name that holds markup is no name).
   none,
-  // Character data: nothing more.
+  // Character data: also carriage return as "&#13;", which a reader would
+  // otherwise turn into a line feed.
   data,
   // An attribute value between double quotes: also '"', and tab, line feed
   // and carriage return as "&#9;", "&#10;", "&#13;", which a reader would

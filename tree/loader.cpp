@@ -2,9 +2,13 @@
 
 #include <expat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <new>
+#include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "runtime/text.h"
 
@@ -17,6 +21,9 @@ constexpr std::size_t pending_start_bytes = 128;
 // A pending-text buffer grown past this is released at the next element.
 constexpr std::size_t pending_keep_bytes = std::size_t{1} << 20;
 
+// Why a parse was stopped from inside a callback.
+enum class Stop { none, out_of_memory, too_many_nodes };
+
 struct Loader {
   LoaderState state;
   std::string name;                        // what state.name shows between events
@@ -24,13 +31,19 @@ struct Loader {
   bool running = false;
   Dom* bound = nullptr;
   std::unique_ptr<Dom> own;                // the builder's Dom when none was bound
+  XML_Parser parser = nullptr;             // the running parse, stopped on a failure
+  Stop stop = Stop::none;
+  std::string piece;                       // character data of the line being read
 
   // The builder's part.
   Element built;                           // builds each element the tree then copies
   int element = 0;                         // node of the element started last; 0: none yet
   bool below = false;                      // a comment went below that element
-  std::string pending;                     // its text, chunks joined by line feeds
+  std::string pending;                     // its text, pieces joined by line feeds
   bool settled = false;                    // the element holds the pending text already
+  int top = 0;                             // the document's top element; 0 until it starts
+  int after_top = 0;                       // the last comment put in it after its end
+  std::vector<std::string> leading;        // comments before the top element
 };
 
 Loader loader;
@@ -40,9 +53,14 @@ void start_clean(EventHandler handler) {
   loader.state = LoaderState();
   loader.name.clear();
   loader.handler = handler;
+  loader.stop = Stop::none;
+  loader.piece.clear();
   loader.element = 0;
   loader.settled = false;
   loader.below = false;
+  loader.top = 0;
+  loader.after_top = 0;
+  loader.leading.clear();
   std::string().swap(loader.pending);
 }
 
@@ -53,45 +71,92 @@ bool blank(std::string_view chunk) {
   return true;
 }
 
+// Runs the handler; no exception crosses Expat, which is C: running out of
+// memory, or a tree out of room for nodes, stops the parse instead.
+template <typename Step> void guarded(Step&& step) {
+  if (loader.stop != Stop::none) return;
+  try {
+    step();
+  } catch (const std::bad_alloc&) {
+    loader.stop = Stop::out_of_memory;
+  } catch (const std::length_error&) {
+    loader.stop = Stop::too_many_nodes;
+  }
+  if (loader.stop != Stop::none) XML_StopParser(loader.parser, XML_FALSE);
+}
+
+// The character data of the line read so far, as one text event; nothing
+// for white space alone.
+void hand_over_piece() {
+  if (loader.piece.empty()) return;
+  if (!blank(loader.piece)) {
+    loader.state.text = loader.piece;
+    loader.handler(event_text);
+    loader.state.text = std::string_view();
+  }
+  loader.piece.clear();
+}
+
 void XMLCALL on_start(void*, const XML_Char* name, const XML_Char** attributes) {
-  loader.name.assign(name);
-  loader.state.name = loader.name;
-  loader.state.attributes = attributes;
-  loader.handler(event_start);
-  loader.state.attributes = nullptr;
-  ++loader.state.depth;
+  guarded([&] {
+    hand_over_piece();
+    loader.name.assign(name);
+    loader.state.name = loader.name;
+    loader.state.attributes = attributes;
+    loader.handler(event_start);
+    loader.state.attributes = nullptr;
+    ++loader.state.depth;
+  });
 }
 
 void XMLCALL on_end(void*, const XML_Char* name) {
-  --loader.state.depth;
-  loader.name.assign(name);
-  loader.state.name = loader.name;
-  loader.handler(event_end);
+  guarded([&] {
+    hand_over_piece();
+    --loader.state.depth;
+    loader.name.assign(name);
+    loader.state.name = loader.name;
+    loader.handler(event_end);
+  });
 }
 
+// Expat hands character data over in pieces cut wherever it likes: at
+// references, CDATA edges, read blocks. They are put together again, so
+// that a text event carries the data between two line feeds, or up to the
+// next tag or comment.
 void XMLCALL on_text(void*, const XML_Char* text, int length) {
-  const std::string_view chunk(text, static_cast<std::size_t>(length));
-  if (blank(chunk)) return;
-  loader.state.text = chunk;
-  loader.handler(event_text);
-  loader.state.text = std::string_view();
+  guarded([&] {
+    std::string_view chunk(text, static_cast<std::size_t>(length));
+    for (std::size_t feed = chunk.find('\n'); feed != std::string_view::npos;
+         feed = chunk.find('\n')) {
+      loader.piece.append(chunk.substr(0, feed));
+      hand_over_piece();
+      chunk.remove_prefix(feed + 1);
+    }
+    loader.piece.append(chunk);
+  });
 }
 
 void XMLCALL on_comment(void*, const XML_Char* text) {
-  loader.state.comment = text;
-  loader.handler(event_comment);
-  loader.state.comment = std::string_view();
+  guarded([&] {
+    hand_over_piece();
+    loader.state.comment = text;
+    loader.handler(event_comment);
+    loader.state.comment = std::string_view();
+  });
 }
 
-// Frees the parser and ends the parse however parse_file leaves.
+// Frees the parser and ends the parse however it leaves.
 class ParseGuard {
 public:
   explicit ParseGuard(XML_Parser parser) : parser_(parser) {}
   ~ParseGuard() {
     XML_ParserFree(parser_);
+    loader.parser = nullptr;
     loader.running = false;
     loader.handler = nullptr;
     std::string().swap(loader.pending);
+    std::string().swap(loader.piece);
+    std::vector<std::string>().swap(loader.leading);
     loader.built = Element();
   }
   ParseGuard(const ParseGuard&) = delete;
@@ -100,6 +165,23 @@ public:
 private:
   XML_Parser parser_;
 };
+
+// Hands Expat one more block; false, with the message, when the parse fails.
+bool parse_block(XML_Parser parser, const char* bytes, std::size_t size, bool final) {
+  if (XML_Parse(parser, bytes, static_cast<int>(size), final) != XML_STATUS_ERROR) return true;
+  const XML_Error error = XML_GetErrorCode(parser);
+  if (loader.stop == Stop::too_many_nodes) {
+    std::fputs("Too many nodes\n", stderr);
+  } else if (loader.stop == Stop::out_of_memory || error == XML_ERROR_NO_MEMORY) {
+    std::fputs("Not enough memory\n", stderr);
+  } else {
+    const char* reason = XML_ErrorString(error);
+    std::fprintf(stderr, "Parse error at line %lu:\n%s\n",
+                 static_cast<unsigned long>(XML_GetCurrentLineNumber(parser)),
+                 reason ? reason : "");
+  }
+  return false;
+}
 
 // The block reader: the file is never held whole.
 bool feed(XML_Parser parser, std::FILE* file) {
@@ -111,15 +193,38 @@ bool feed(XML_Parser parser, std::FILE* file) {
       return false;
     }
     const bool final = std::feof(file) != 0;
-    if (XML_Parse(parser, block, static_cast<int>(got), final) == XML_STATUS_ERROR) {
-      const char* reason = XML_ErrorString(XML_GetErrorCode(parser));
-      std::fprintf(stderr, "Parse error at line %lu:\n%s\n",
-                   static_cast<unsigned long>(XML_GetCurrentLineNumber(parser)),
-                   reason ? reason : "");
-      return false;
-    }
+    if (!parse_block(parser, block, got, final)) return false;
     if (final) return true;
   }
+}
+
+// A text in memory, in blocks Expat's int lengths can count.
+bool feed_text(XML_Parser parser, std::string_view text) {
+  constexpr std::size_t most = std::size_t{1} << 30;
+  do {
+    const std::size_t size = std::min(text.size(), most);
+    if (!parse_block(parser, text.data(), size, size == text.size())) return false;
+    text.remove_prefix(size);
+  } while (!text.empty());
+  return true;
+}
+
+// Runs one parse with the handler, the document coming from `feed_with`;
+// false at once for a null handler or from inside a handler.
+template <typename Feed> bool parse_with(EventHandler handler, Feed&& feed_with) {
+  if (loader.running || handler == nullptr) return false;
+  XML_Parser parser = XML_ParserCreate(nullptr);
+  if (parser == nullptr) {
+    std::fputs("Not enough memory for parser\n", stderr);
+    return false;
+  }
+  loader.running = true;
+  loader.parser = parser;
+  ParseGuard guard(parser);
+  XML_SetElementHandler(parser, on_start, on_end);
+  XML_SetCharacterDataHandler(parser, on_text);
+  XML_SetCommentHandler(parser, on_comment);
+  return feed_with(parser);
 }
 
 // The builder's steps.
@@ -147,7 +252,28 @@ bool goes_below(const Dom& dom) {
   return (s.depth > s.previous_depth || dom.cursor() == 0) && !loader.below;
 }
 
+// The comments met before the top element, as its first children.
+void put_leading_comments(Dom& dom) {
+  for (std::string& comment : loader.leading) {
+    if (loader.below) {
+      dom.add_comment_next(Text(std::move(comment)));
+    } else {
+      dom.add_comment_child(Text(std::move(comment)));
+      loader.below = true;
+    }
+  }
+  loader.leading.clear();
+}
+
 void build_start(Dom& dom) {
+  // Text before a child is its parent's: given now, not lost.
+  if (!loader.pending.empty() && loader.element != 0 && !loader.settled) {
+    dom.set_data_at(loader.element, loader.pending);
+  }
+  if (loader.pending.capacity() > pending_keep_bytes) std::string().swap(loader.pending);
+  loader.pending.clear();
+  loader.settled = false;
+
   Element& element = loader.built;
   element.reset(loader.state.name);
   for (const char* const* at = loader.state.attributes; at && at[0] && at[1]; at += 2) {
@@ -160,9 +286,10 @@ void build_start(Dom& dom) {
                                              : insert_next(dom, Node(element));
   }
   loader.below = false;
-  if (loader.pending.capacity() > pending_keep_bytes) std::string().swap(loader.pending);
-  loader.pending.clear();
-  loader.settled = false;
+  if (loader.top == 0) {
+    loader.top = loader.element;
+    put_leading_comments(dom);
+  }
 }
 
 void build_end(Dom& dom) {
@@ -189,11 +316,37 @@ void build_text() {
   loader.settled = false;
 }
 
+// A comment after the top element's end: its last child, so that a stored
+// document still has one top element. The cursor goes back to the top
+// element, where a finished load leaves it.
+void put_trailing_comment(Dom& dom, Text text) {
+  if (loader.after_top == 0) {
+    int last = dom.node(loader.top).child();
+    while (last != 0 && dom.node(last).next() != 0) last = dom.node(last).next();
+    dom.set_cursor(last != 0 ? last : loader.top);
+    loader.after_top = last != 0 ? dom.add_comment_next(std::move(text))
+                                 : dom.add_comment_child(std::move(text));
+  } else {
+    dom.set_cursor(loader.after_top);
+    loader.after_top = dom.add_comment_next(std::move(text));
+  }
+  dom.set_cursor(loader.top);
+}
+
 void build_comment(Dom& dom) {
   const std::string_view comment = loader.state.comment;
   std::string wrapped;
   wrapped.reserve(comment_open.size() + comment.size() + comment_close.size());
   wrapped.append(comment_open).append(comment).append(comment_close);
+  if (loader.state.depth == 0) {
+    // Around the top element: inside it, as its first or last children.
+    if (loader.top == 0) {
+      loader.leading.push_back(std::move(wrapped));
+    } else {
+      put_trailing_comment(dom, Text(std::move(wrapped)));
+    }
+    return;
+  }
   Text text(std::move(wrapped));
   if (goes_below(dom)) {
     dom.add_comment_child(std::move(text));
@@ -218,26 +371,24 @@ const LoaderState& loader_state() { return loader.state; }
 Dom* bound_dom() { return loader.bound; }
 
 bool parse_file(EventHandler handler, const Text& path) {
-  if (loader.running || handler == nullptr) return false;
-  XML_Parser parser = XML_ParserCreate(nullptr);
-  if (parser == nullptr) {
-    std::fputs("Not enough memory for parser\n", stderr);
-    return false;
-  }
-  loader.running = true;
-  ParseGuard guard(parser);
-  XML_SetElementHandler(parser, on_start, on_end);
-  XML_SetCharacterDataHandler(parser, on_text);
-  XML_SetCommentHandler(parser, on_comment);
-  std::FILE* file = std::fopen(path.c_str(), "r");
-  if (file == nullptr) {
-    std::fputs("File not found\n", stdout);
-    return false;
-  }
-  start_clean(handler);
-  const bool parsed = feed(parser, file);
-  std::fclose(file);
-  return parsed;
+  return parse_with(handler, [&](XML_Parser parser) {
+    std::FILE* file = std::fopen(path.c_str(), "r");
+    if (file == nullptr) {
+      std::fputs("File not found\n", stdout);
+      return false;
+    }
+    start_clean(handler);
+    const bool parsed = feed(parser, file);
+    std::fclose(file);
+    return parsed;
+  });
+}
+
+bool parse_text(EventHandler handler, std::string_view text) {
+  return parse_with(handler, [&](XML_Parser parser) {
+    start_clean(handler);
+    return feed_text(parser, text);
+  });
 }
 
 int with_dom(Dom& dom, const std::function<int(int)>& function, int argument) {
@@ -251,6 +402,10 @@ int with_dom(Dom& dom, const std::function<int(int)>& function, int argument) {
 
 bool load_xml(Dom& dom, const Text& path) {
   return with_dom(dom, [&path](int) { return parse_file(build_handler, path) ? 1 : 0; }, 0) != 0;
+}
+
+bool load_xml_text(Dom& dom, std::string_view text) {
+  return with_dom(dom, [text](int) { return parse_text(build_handler, text) ? 1 : 0; }, 0) != 0;
 }
 
 void build_handler(int event) {

@@ -1,12 +1,16 @@
-// The XML loader: Expat parses a file read in blocks, and its callbacks
-// become four numbered events handed to one handler the caller picks. The
-// builder turns the events into a Dom; the echo handler prints them; the
-// lookup handler finds one attribute value or one element text.
+// The XML loader: Expat parses a file read in blocks, or a text in memory,
+// and its callbacks become four numbered events handed to one handler the
+// caller picks. The builder turns the events into a Dom; the echo handler
+// prints them; the lookup handler finds one attribute value or one element
+// text.
 //
 // Names, attribute values, text and comments arrive in UTF-8 and are kept as
-// they come. The loader's state is process-wide: one parse at a time, and a
-// handler may not start another. Every parse starts from a clean state.
-// Nothing here ends the process: failures are reported and give false.
+// they come. A text event carries the character data between two line feeds,
+// or up to the next tag or comment, whatever Expat's pieces: references,
+// CDATA sections and read blocks never cut it. The loader's state is
+// process-wide: one parse at a time, and a handler may not start another.
+// Every parse starts from a clean state. Nothing here ends the process:
+// failures are reported and give false, running out of memory included.
 #pragma once
 
 #include <cstddef>
@@ -22,7 +26,7 @@ namespace kit {
 // The events, by the numbers handlers receive.
 inline constexpr int event_start = 1;    // depth raised after the handler returns
 inline constexpr int event_end = 2;      // depth lowered before the handler runs
-inline constexpr int event_text = 3;     // chunks of white space alone never come
+inline constexpr int event_text = 3;     // pieces of white space alone never come
 inline constexpr int event_comment = 4;
 
 // The file goes to Expat in blocks of this size, so it is never held whole.
@@ -39,7 +43,7 @@ using EventHandler = void (*)(int event);
 struct LoaderState {
   std::string_view name;                   // element of the last start or end event
   const char* const* attributes = nullptr; // last start: name, value, ..., null; else null
-  std::string_view text;                   // the chunk of the text event
+  std::string_view text;                   // the piece of the text event
   std::string_view comment;                // the text of the comment event
   int depth = 0;                           // elements open
   int previous_depth = 0;                  // the depth at the last end event
@@ -49,16 +53,22 @@ const LoaderState& loader_state();  // all empty and 0 before any parse
 // Parses the file into the Dom with the builder: the document's top element
 // goes below the cursor when it is on the root, else after it. true when the
 // whole file was parsed; false after a missing file, a read or a parse error,
-// the Dom keeping what was built before.
+// the Dom keeping what was built before and staying usable.
 bool load_xml(Dom& dom, const Text& path);
+// The same for a document in memory.
+bool load_xml_text(Dom& dom, std::string_view text);
 
 // Parses the file, handing each event to the handler. false, with a message,
 // when the parser cannot be made ("Not enough memory for parser" on standard
 // error), the file cannot be opened ("File not found" on standard output), a
-// read fails ("Read error" on standard error) or the XML is malformed ("Parse
-// error at line n:" and Expat's reason on standard error); false at once, with
-// nothing printed, for a null handler or when called from a handler.
+// read fails ("Read error" on standard error), the XML is malformed ("Parse
+// error at line n:" and Expat's reason on standard error), memory runs out
+// ("Not enough memory" on standard error) or a tree is out of room for nodes
+// ("Too many nodes" on standard error); false at once, with nothing printed,
+// for a null handler or when called from a handler.
 bool parse_file(EventHandler handler, const Text& path);
+// The same for a document in memory: the same events and messages.
+bool parse_text(EventHandler handler, std::string_view text);
 
 // Binds the Dom for the builder while function(argument) runs and returns
 // what it returns (0 for an empty function); the binding before the call is
@@ -71,9 +81,11 @@ int with_dom(Dom& dom, const std::function<int(int)>& function, int argument);
 Dom* bound_dom();
 
 // Builds the tree below the bound Dom's cursor. Elements nest by the depth
-// against the previous depth; text chunks are joined with line feeds and go
-// to the element started last; a comment becomes a comment node, the first
-// child of an element when it comes before any child element.
+// against the previous depth; text pieces are joined with line feeds and go
+// to the element started last, before a child is added or when an element
+// ends; a comment becomes a comment node, the first child of an element when
+// it comes before any child element, and a comment before or after the top
+// element its first or last child, so that the tree has one top element.
 void build_handler(int event);
 
 // Prints the events on standard output as indented XML.
@@ -84,8 +96,8 @@ void echo_handler(int event);
 struct Lookup {
   // With an attribute name: the first element (of this name, case ignored,
   // when a filter is set) carrying that attribute gives its value.
-  // Without one: the first text chunk met while the last element started or
-  // ended is named like the filter gives the chunk; each chunk met on the
+  // Without one: the first text piece met while the last element started or
+  // ended is named like the filter gives the piece; each piece met on the
   // way prints "filter = element name" on standard output.
   std::optional<Text> element_filter;
   std::optional<Text> attribute;

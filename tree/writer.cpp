@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "runtime/xml_escape.h"
@@ -42,6 +43,9 @@ class Writer {
 public:
   explicit Writer(Dom& dom)
       : dom_(dom), out_(dom.output()), file_(out_.to_file ? out_.file : stdout), lock_(file_) {}
+  // Into a text instead of the Dom's sink.
+  Writer(Dom& dom, std::string& into)
+      : dom_(dom), out_(dom.output()), file_(nullptr), lock_(nullptr), into_(&into) {}
   ~Writer() { flush(); }
   Writer(const Writer&) = delete;
   Writer& operator=(const Writer&) = delete;
@@ -193,6 +197,8 @@ public:
             data(line.text.view());
           }
         } else {
+          // At its own depth, as the element it loads back as would be.
+          out_.level = depth;
           comment(node.comment());
         }
         index = next;
@@ -238,6 +244,10 @@ private:
   }
 
   void send(const char* bytes, std::size_t size) {
+    if (into_ != nullptr) {
+      into_->append(bytes, size);
+      return;
+    }
     if (file_ == nullptr || size == 0) return;
     if (fwrite_unlocked(bytes, 1, size, file_) != size) out_.failed = true;
   }
@@ -246,6 +256,7 @@ private:
   Output& out_;
   std::FILE* file_;
   StreamLock lock_;
+  std::string* into_ = nullptr;
   std::size_t used_ = 0;
   char block_[block_size];
 };
@@ -277,6 +288,16 @@ bool store(Dom& dom, const Text& path, int format_code) {
 
 bool store_append(Dom& dom, const Text& path, int format_code) {
   return store_with_mode(dom, path, format_code, "a");
+}
+
+Text store_text(Dom& dom, int format_code) {
+  std::string text;
+  if (dom.is_empty()) return Text();
+  Output& out = dom.output();
+  out.format_code = format_code;
+  out.replaced_unfit = false;
+  Writer(dom, text).whole_tree();
+  return Text(std::move(text));
 }
 
 void display(Dom& dom, int format_code) {

@@ -6,7 +6,9 @@
 // document is well-formed whenever the names are and one element holds all
 // the others; inside quotes tab, line feed and carriage return become
 // character references, which XML readers keep (they turn the bytes
-// themselves into spaces). What XML 1.0 cannot hold in any form (ill-formed
+// themselves into spaces), and so does a carriage return in data (which
+// they would turn into a line feed). A comment node is written at its own
+// depth, as the element "comment" it loads back as. What XML 1.0 cannot hold in any form (ill-formed
 // UTF-8, control characters but tab, line feed and carriage return, U+FFFE
 // and U+FFFF) is written as U+FFFD, in names and header lines too, and
 // Dom::output().replaced_unfit then tells so; other bytes go out as they
@@ -41,6 +43,8 @@ bool store(Dom& dom, const Text& path, int format_code);
 bool store_append(Dom& dom, const Text& path, int format_code);
 // The same on standard output; "Empty\n" for a Dom holding only its root.
 void display(Dom& dom, int format_code);
+// What store would write, as a text; "" for a Dom holding only its root.
+Text store_text(Dom& dom, int format_code);
 
 // Output primitives, through the Dom's current sink.
 void put_text(Dom& dom, std::string_view text);   // the bytes, nothing added

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace kit_test {
 
@@ -12,5 +13,9 @@ std::string xml_error(const std::string& bytes);
 // The same for element content without a declaration (a tree written from
 // below its root): well-formed once wrapped in one root element.
 std::string xml_content_error(const std::string& bytes);
+
+// The words of a well-formed document's character data in document order,
+// every tag and comment separating words; empty for a document Expat refuses.
+std::vector<std::string> words_of(const std::string& bytes);
 
 }  // namespace kit_test

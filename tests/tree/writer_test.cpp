@@ -149,6 +149,7 @@ TEST(Writers, IndentationStopsAt48Spaces) {
 }
 
 // Comments take the level of what was written just before them.
+// A comment is indented at its own depth; a script line at the level it was added at.
 TEST(Writers, CommentsAndScriptLines) {
   Dom dom;
   dom.add_element_child(element("top"));
@@ -165,21 +166,21 @@ TEST(Writers, CommentsAndScriptLines) {
   EXPECT_EQ(shown(dom, kit::format_light),
             "top\n"
             "  a\n"
-            "  comment data=<!--c1--> /\n"
+            "    comment data=<!--c1--> /\n"
             "    b /\n"
             "  /a\n"
             "/top\n"
             "x<y\n"
-            "      no feed      comment data=c2 /\n");
+            "      no feedcomment data=c2 /\n");
   EXPECT_EQ(shown(dom, kit::format_xml),
             "<top>\n"
             "  <a>\n"
-            "  <comment data=\"&lt;!--c1--&gt;\" />\n"
+            "    <comment data=\"&lt;!--c1--&gt;\" />\n"
             "    <b />\n"
             "  </a>\n"
             "</top>\n"
             "x&lt;y\n"
-            "      no feed      <comment data=\"c2\" />\n");
+            "      no feed<comment data=\"c2\" />\n");
 }
 
 TEST(Writers, StoreReportsWhetherTheFileWasWritten) {
