@@ -2,9 +2,9 @@
 // the default and the expanded mode. Properties: reading and storing
 // succeed; the XML is well-formed, whatever the bytes, in the expanded mode,
 // and in the default mode too when the reader warned about no name; the
-// regenerator gives one line per
-// top-level element, and its lines read back as one element each (plus the
-// "blank" the final line feed leaves).
+// regenerator gives one line per top-level element, and its lines, read as
+// UTF-8, read back as one element each (plus the "blank" the final line
+// feed leaves).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -63,7 +63,9 @@ void check_mode(bool expand, const fuzz::MemoryFile& source) {
   });
   fuzz::check(line_count == elements, "one regenerated line per top-level element", lines);
 
-  regenerated.write(lines);
+  // Behind a UTF-8 mark: bytes the source had in front, such as 0xFE 0xFF,
+  // would otherwise make the lines read as another encoding.
+  regenerated.write("\xEF\xBB\xBF" + lines);
   {
     fuzz::StderrCapture capture(warnings);
     read = varnel::read_ini(kit::Text(regenerated.path()), reread);
