@@ -34,6 +34,13 @@ struct Loader {
   XML_Parser parser = nullptr;             // the running parse, stopped on a failure
   Stop stop = Stop::none;
   std::string piece;                       // character data of the line being read
+  // The builder gathers its text straight in `pending`, which saves a copy
+  // of every text: the line being read starts at piece_start there (none:
+  // no line open) and white space that may yet start one waits in `piece`;
+  // a line of white space alone is taken out again.
+  bool direct = false;
+  std::size_t piece_start = std::string::npos;
+  bool piece_blank = true;
 
   // The builder's part.
   Element built;                           // builds each element the tree then copies
@@ -55,6 +62,8 @@ void start_clean(EventHandler handler) {
   loader.handler = handler;
   loader.stop = Stop::none;
   loader.piece.clear();
+  loader.direct = handler == build_handler;
+  loader.piece_start = std::string::npos;
   loader.element = 0;
   loader.settled = false;
   loader.below = false;
@@ -88,6 +97,17 @@ template <typename Step> void guarded(Step&& step) {
 // The character data of the line read so far, as one text event; nothing
 // for white space alone.
 void hand_over_piece() {
+  if (loader.direct) {
+    loader.piece.clear();
+    if (loader.piece_start == std::string::npos) return;
+    if (loader.piece_blank) {
+      loader.pending.resize(loader.piece_start);
+    } else {
+      loader.settled = false;
+    }
+    loader.piece_start = std::string::npos;
+    return;
+  }
   if (loader.piece.empty()) return;
   if (!blank(loader.piece)) {
     loader.state.text = loader.piece;
@@ -123,16 +143,47 @@ void XMLCALL on_end(void*, const XML_Char* name) {
 // references, CDATA edges, read blocks. They are put together again, so
 // that a text event carries the data between two line feeds, or up to the
 // next tag or comment.
+// One more part of the line being read.
+void gather(std::string_view part) {
+  if (part.empty()) return;
+  if (!loader.direct) {
+    loader.piece.append(part);
+    return;
+  }
+  const bool is_blank = blank(part);
+  std::string& pending = loader.pending;
+  if (loader.piece_start == std::string::npos) {
+    // Indentation between tags is most of the white space: it waits apart.
+    if (is_blank) {
+      loader.piece.append(part);
+      return;
+    }
+    if (pending.capacity() < pending_start_bytes) pending.reserve(pending_start_bytes);
+    loader.piece_start = pending.size();
+    if (!pending.empty()) pending += '\n';
+    pending.append(loader.piece);
+    loader.piece.clear();
+    loader.piece_blank = false;
+  }
+  pending.append(part);
+  loader.piece_blank = loader.piece_blank && is_blank;
+}
+
 void XMLCALL on_text(void*, const XML_Char* text, int length) {
   guarded([&] {
     std::string_view chunk(text, static_cast<std::size_t>(length));
+    // Expat hands most line feeds over alone.
+    if (length == 1 && *text == '\n') {
+      hand_over_piece();
+      return;
+    }
     for (std::size_t feed = chunk.find('\n'); feed != std::string_view::npos;
          feed = chunk.find('\n')) {
-      loader.piece.append(chunk.substr(0, feed));
+      gather(chunk.substr(0, feed));
       hand_over_piece();
       chunk.remove_prefix(feed + 1);
     }
-    loader.piece.append(chunk);
+    gather(chunk);
   });
 }
 
