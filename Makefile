@@ -3,8 +3,9 @@ BUILD   ?= build
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE   ?= cmake
 CTEST   ?= ctest
+CPACK   ?= cpack
 
-.PHONY: all demo test deps release check sanitize fuzz fuzz-smoke bench clean
+.PHONY: all demo test deps release package check sanitize fuzz fuzz-smoke bench clean
 
 all: release
 
@@ -18,6 +19,10 @@ release: deps
 
 demo: release
 	@sh scripts/demo $(BUILD)/release
+
+# A Debian package of the Release build, left in $(BUILD)/release.
+package: release
+	cd $(BUILD)/release && $(CPACK) -G DEB
 
 # The whole suite twice: a warnings-as-errors build, then the sanitizers;
 # then each fuzz target briefly, where Clang can build them.

@@ -6,6 +6,7 @@
 
 #include "about.h"
 #include "dorsik/translate.h"
+#include "runtime/command_line.h"
 #include "runtime/files.h"
 #include "runtime/xml_escape.h"
 
@@ -30,7 +31,11 @@ private:
   std::vector<Text> entries_;
 };
 
-void say(const Text& line) { write_text(stdout, line); }
+// Where progress lines go: standard output, or standard error when the
+// document goes to standard output.
+std::FILE* messages = stdout;
+
+void say(const Text& line) { write_text(messages, line); }
 
 // A note on how the run went, on standard error after the progress lines.
 void tell(const Text& file, const char* note) { std::fprintf(stderr, "%s: %s\n", file.c_str(), note); }
@@ -57,13 +62,18 @@ void print_usage() {
 }
 
 int run_dorsik(int argc, const char* const* argv) {
+  switch (info_request(argc, argv)) {
+    case InfoRequest::help: print_usage();
+    case InfoRequest::version: print_version("dorsik", project_version);
+    case InfoRequest::none: break;
+  }
   Arguments arguments(argc, argv);
   int count = argc;
   if (count < min_argument_count || count > max_argument_count) print_usage();
 
   Text extension = ".uc";
   Text source = arguments[1];
-  while (source.at(0) == "-") {
+  while (is_switch(source)) {
     if (source == "-light") {
       extension = ".lgt";
       light_mode = true;
@@ -74,22 +84,31 @@ int run_dorsik(int argc, const char* const* argv) {
     --count;
     source = arguments[1];
   }
-  const Text target = count == 2 ? split_extension(source).base + extension : arguments[2];
-  if (target.compare_nocase(source) == 0) print_usage();
-  if (same_file(source, target)) {
+  const bool from_stdin = is_standard_stream(source);
+  Text target = arguments[2];
+  if (count == 2) target = from_stdin ? source : split_extension(source).base + extension;
+  // "-" names no file: "- -" is a filter, and no file can be the other stream.
+  const bool to_stdout = is_standard_stream(target);
+  if (!from_stdin && target.compare_nocase(source) == 0) print_usage();
+  if (!from_stdin && !to_stdout && same_file(source, target)) {
     complain("Target", target + " is the source file");
     return 1;
   }
 
+  // Standard output carries the document alone.
+  messages = to_stdout ? stderr : stdout;
   say("Converting " + source + " into " + target + " ...\n");
   std::fflush(stdout);
   const Conversion result = convert_file(source, target);
+  if (to_stdout && !flush_standard_output()) return 1;
   switch (result.outcome) {
     case Outcome::converted:
-      say(target + " generated.\n");
+      if (!to_stdout) say(target + " generated.\n");
       std::fflush(stdout);
       if (const char* note = encoding_note(result.encoding)) tell(source, note);
       if (result.replaced_unfit) tell(target, unfit_note);
+      // On standard error the closing line comes last.
+      if (to_stdout) say(target + " generated.\n");
       return 0;
     case Outcome::cannot_open:
       complain("Cannot open", result.file);

@@ -10,7 +10,8 @@ namespace kit::dorsik {
 // Writes the usage text to standard output and ends the process with 0.
 [[noreturn]] void print_usage();
 
-// Runs one conversion from the process arguments; returns the exit status.
+// Answers --help or --version, or runs one conversion from the process
+// arguments ("-" for a standard stream); returns the exit status, 1 on a failure.
 int run_dorsik(int argc, const char* const* argv);
 
 }  // namespace kit::dorsik

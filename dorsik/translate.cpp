@@ -9,8 +9,10 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/command_line.h"
 #include "runtime/files.h"
 #include "runtime/option_line.h"
+#include "runtime/replace_file.h"
 #include "runtime/xml_escape.h"
 
 namespace kit::dorsik {
@@ -58,8 +60,10 @@ public:
     return *this;
   }
   Sink& operator<<(char c) { return *this << View(&c, 1); }
-  void flush_if_full() {
+  // false once a write has failed.
+  bool flush_if_full() {
     if (file_ != nullptr && size_ >= flush_threshold) flush();
+    return ok_;
   }
   bool flush() {
     if (file_ != nullptr && size_ > 0) {
@@ -185,6 +189,35 @@ bool is_directory(std::FILE* f) {
   return ::fstat(::fileno(f), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// The whole of `in` into `file`, which stays open; stops early once a write
+// has failed, as nothing more can reach the target.
+Conversion translate(std::FILE* in, std::FILE* file, const Text& source, const Text& target) {
+  Sink out(file);
+  out << (light_mode ? "xml\noptions\n" : "<?xml version=\"1.0\"?>\n<options>\n");
+  LineReader reader(in, NulBytes::drop, Decoding::source);
+  std::string joined;
+  View raw;
+  while (reader.next(raw)) {
+    View line = trim_view(raw);
+    if (line.empty()) continue;
+    // A line ending in "," goes on in the next one, up to the end of the input.
+    if (line.back() == ',') {
+      joined.assign(line);
+      while (!joined.empty() && joined.back() == ',' && reader.next(raw)) joined += rtrim_view(raw);
+      line = joined;
+    }
+    if (put_line(out, line)) out << '\n';
+    if (!out.flush_if_full()) return {Outcome::cannot_write, target};
+  }
+  if (std::ferror(in)) return {Outcome::cannot_read, source};
+  out << (light_mode ? "/xml\n/options" : "</options>");
+  if (!out.flush() || std::fflush(file) != 0) return {Outcome::cannot_write, target};
+  Conversion done;
+  done.encoding = reader.encoding();
+  done.replaced_unfit = out.replaced_unfit;
+  return done;
+}
+
 }  // namespace
 
 Text quote_value(const Text& value, char quote) {
@@ -223,40 +256,34 @@ Text translate_property(const Text& line) {
 bool write_indent(std::FILE* out) { return write_chars(out, "   "); }
 
 Conversion convert_file(const Text& source, const Text& target) {
-  File in(std::fopen(source.c_str(), "r"));
-  // A directory opens for reading on POSIX hosts but has no lines to give.
-  if (!in || is_directory(in.get())) return {Outcome::cannot_open, source};
-  std::setvbuf(in.get(), nullptr, _IOFBF, source_buffer_size);
-  File file(std::fopen(target.c_str(), "w"));
-  if (!file) return {Outcome::cannot_open, target};
-
-  Sink out(file.get());
-  out << (light_mode ? "xml\noptions\n" : "<?xml version=\"1.0\"?>\n<options>\n");
-  LineReader reader(in.get(), NulBytes::drop, Decoding::source);
-  std::string joined;
-  View raw;
-  while (reader.next(raw)) {
-    View line = trim_view(raw);
-    if (line.empty()) continue;
-    // A line ending in "," goes on in the next one, up to the end of the input.
-    if (line.back() == ',') {
-      joined.assign(line);
-      while (!joined.empty() && joined.back() == ',' && reader.next(raw)) joined += rtrim_view(raw);
-      line = joined;
-    }
-    if (put_line(out, line)) out << '\n';
-    out.flush_if_full();
+  File owned;
+  std::FILE* in = stdin;
+  if (!is_standard_stream(source)) {
+    owned.reset(std::fopen(source.c_str(), "r"));
+    in = owned.get();
   }
-  if (std::ferror(in.get())) return {Outcome::cannot_read, source};
-  out << (light_mode ? "/xml\n/options" : "</options>");
-  // Buffered bytes reach the file only at the close; its failure is a write failure.
-  const bool written = out.flush();
-  const bool closed = close_file(file);
-  if (!written || !closed) return {Outcome::cannot_write, target};
-  Conversion done;
-  done.encoding = reader.encoding();
-  done.replaced_unfit = out.replaced_unfit;
-  return done;
+  // A directory opens for reading on POSIX hosts but has no lines to give.
+  if (!in || is_directory(in)) return {Outcome::cannot_open, source};
+  std::setvbuf(in, nullptr, _IOFBF, source_buffer_size);
+  if (is_standard_stream(target)) return translate(in, stdout, source, target);
+
+  Conversion result;
+  const bool replaced = replace_file(target, [&](const Text& path) {
+    File file(std::fopen(path.c_str(), "w"));
+    if (!file) {
+      result = {Outcome::cannot_open, target};
+      return false;
+    }
+    result = translate(in, file.get(), source, target);
+    // Buffered bytes reach the file only at the close; its failure is a write failure.
+    if (!close_file(file) && result.outcome == Outcome::converted) {
+      result = {Outcome::cannot_write, target};
+    }
+    return result.outcome == Outcome::converted;
+  });
+  // Only the rename can fail after a conversion.
+  if (!replaced && result.outcome == Outcome::converted) return {Outcome::cannot_write, target};
+  return result;
 }
 
 }  // namespace kit::dorsik

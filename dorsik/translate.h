@@ -22,9 +22,11 @@ struct Conversion {
   bool replaced_unfit = false;  // the XML form put U+FFFD for what XML cannot hold
 };
 
-// Converts the whole source into the target. The source is read in the
-// encoding its first bytes tell (see Decoding::source in runtime/files.h);
-// NUL bytes are dropped, as XML cannot carry them. On a failure reports
+// Converts the whole source into the target; a source "-" is standard
+// input, a target "-" standard output (flushed, left open). The source is
+// read in the encoding its first bytes tell (see Decoding::source in
+// runtime/files.h); NUL bytes are dropped, as XML cannot carry them. A named
+// target is replaced whole (runtime/replace_file.h). On a failure reports
 // nothing itself; a source that cannot be opened leaves no target behind.
 Conversion convert_file(const Text& source, const Text& target);
 

@@ -6,42 +6,25 @@
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "support/run_program.h"
 #include "support/temp_dir.h"
 #include "support/xml_check.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using kit_test::Outcome;
 using kit_test::read_file;
+using kit_test::run_program;
 using kit_test::TempDir;
 
 // One source line of this many bytes at least.
 constexpr std::size_t huge_line_bytes = 50u << 20;
-
-struct Outcome {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-Outcome run(const std::string& program, const TempDir& dir, const std::string& args) {
-  const std::string command = "cd '" + dir.path() + "' && '" + program + "' " + args + " > '" +
-                              dir.file(".stdout") + "' 2> '" + dir.file(".stderr") +
-                              "' < /dev/null";
-  const int raw = std::system(command.c_str());
-  Outcome result;
-  if (WIFEXITED(raw)) result.status = WEXITSTATUS(raw);
-  result.out = read_file(dir.file(".stdout"));
-  result.err = read_file(dir.file(".stderr"));
-  return result;
-}
 
 // A value with every byte XML escapes, repeated to the given size, and the
 // same escaped as the writers escape it.
@@ -78,7 +61,7 @@ TEST(HugeLine, DorsikConvertsAFiftyMegabyteLineWhole) {
               "   <entry name=\"after\">\n      <option value='1'/>\n   </entry>\n</options>";
   dir.write("conf.txt", source);
 
-  const Outcome r = run(DORSIK_PATH, dir, "-xml conf.txt");
+  const Outcome r = run_program(DORSIK_PATH, dir, "-xml conf.txt");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "Converting conf.txt into conf.xml ...\nconf.xml generated.\n");
   EXPECT_EQ(r.err, "");
@@ -95,7 +78,7 @@ TEST(HugeLine, VarnelConvertsAFiftyMegabyteLineWhole) {
   const std::string source = "[big]\nvalue = " + value.raw + " ; note\nafter = 1\n";
   dir.write("setup.ini", source);
 
-  const Outcome r = run(VARNEL_PATH, dir, "-expand setup.ini");
+  const Outcome r = run_program(VARNEL_PATH, dir, "-expand setup.ini");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, "Converting setup.ini into setup.xml ...\nStoring dom tree into setup.tmp\n");
   EXPECT_EQ(r.err, "");
@@ -129,13 +112,13 @@ bool make_socket(const std::string& path) {
 TEST(UnopenableSource, SocketIsReportedAndNoTargetWritten) {
   TempDir dir;
   ASSERT_TRUE(make_socket(dir.file("sock.ini")));
-  const Outcome d = run(DORSIK_PATH, dir, "sock.ini");
+  const Outcome d = run_program(DORSIK_PATH, dir, "sock.ini");
   EXPECT_EQ(d.status, 1);
   EXPECT_EQ(d.out, "Converting sock.ini into sock.uc ...\n");
   EXPECT_EQ(d.err, "Cannot open sock.ini\n");
   EXPECT_FALSE(fs::exists(dir.file("sock.uc")));
 
-  const Outcome v = run(VARNEL_PATH, dir, "sock.ini");
+  const Outcome v = run_program(VARNEL_PATH, dir, "sock.ini");
   EXPECT_EQ(v.status, 1);
   EXPECT_EQ(v.out, "Converting sock.ini into sock.xml ...\n");
   EXPECT_EQ(v.err, "Cannot open sock.ini\n");
@@ -149,10 +132,10 @@ TEST(UnopenableSource, FileWithoutReadPermission) {
   const std::string source = "[main]\nk = v\n";
   dir.write("conf.ini", source);
   ASSERT_EQ(::chmod(dir.file("conf.ini").c_str(), 0), 0);
-  const Outcome d = run(DORSIK_PATH, dir, "conf.ini");
+  const Outcome d = run_program(DORSIK_PATH, dir, "conf.ini");
   EXPECT_EQ(d.status, 1);
   EXPECT_EQ(d.err, "Cannot open conf.ini\n");
-  const Outcome v = run(VARNEL_PATH, dir, "conf.ini");
+  const Outcome v = run_program(VARNEL_PATH, dir, "conf.ini");
   EXPECT_EQ(v.status, 1);
   EXPECT_EQ(v.err, "Cannot open conf.ini\n");
   EXPECT_FALSE(fs::exists(dir.file("conf.uc")) || fs::exists(dir.file("conf.xml")));

@@ -4,6 +4,7 @@
 //   args      the command line after the program name (shell words)
 //   in/       files copied into an empty working directory first (optional)
 //   setup     a shell script run there before the program (optional)
+//   stdin     the program's standard input (optional; else /dev/null)
 //   out/      every file the run must create or change, byte for byte
 //   stdout    the expected standard output
 //   stderr    the expected standard error (absent: must be empty)
@@ -89,9 +90,10 @@ TEST_P(Golden, MatchesExpectedFiles) {
   }
   const auto before = snapshot(run);
 
+  const std::string input = fs::exists(dir / "stdin") ? (dir / "stdin").string() : "/dev/null";
   const std::string command = "cd '" + run.string() + "' && '" + program + "' " +
                               trim_line(read_file(dir / "args")) + " > '" + work.file("stdout") +
-                              "' 2> '" + work.file("stderr") + "' < /dev/null";
+                              "' 2> '" + work.file("stderr") + "' < '" + input + "'";
   const int raw = std::system(command.c_str());
   ASSERT_TRUE(WIFEXITED(raw)) << "the program did not exit normally";
   EXPECT_EQ(std::to_string(WEXITSTATUS(raw)), trim_line(read_file(dir / "status")));

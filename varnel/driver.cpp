@@ -4,8 +4,10 @@
 #include <cstdlib>
 
 #include "about.h"
+#include "runtime/command_line.h"
 #include "runtime/dyn.h"
 #include "runtime/files.h"
+#include "runtime/replace_file.h"
 #include "runtime/xml_escape.h"
 #include "tree/writer.h"
 #include "varnel/ini.h"
@@ -21,7 +23,11 @@ constexpr int max_argument_count = 4;
 // few system calls.
 constexpr std::size_t intermediate_buffer_size = std::size_t{1} << 16;
 
-void say(const Text& line) { write_text(stdout, line); }
+// Where progress lines go: standard output, or standard error when the
+// document goes to standard output.
+std::FILE* messages = stdout;
+
+void say(const Text& line) { write_text(messages, line); }
 
 // A note on how the run went, on standard error after the progress lines.
 void tell(const Text& file, const char* note) { std::fprintf(stderr, "%s: %s\n", file.c_str(), note); }
@@ -32,13 +38,37 @@ int fail(const char* what, const Text& file) {
   return 1;
 }
 
+int format_code() { return light_output ? format_light : format_xml; }
+
 // A source whose lines all fit no rule gives the root alone, which store
 // leaves unwritten; the target is then made empty rather than left as an
 // earlier run wrote it.
 bool store_target(const Text& target) {
-  if (!ini_tree.is_empty()) return store(ini_tree, target, light_output ? format_light : format_xml);
-  File out = open_file(target.c_str(), "w");
-  return out && close_file(out);
+  return replace_file(target, [](const Text& path) {
+    if (!ini_tree.is_empty()) return store(ini_tree, path, format_code());
+    File out = open_file(path.c_str(), "w");
+    return out && close_file(out);
+  });
+}
+
+// The same bytes on standard output; false, said on standard error, when
+// they could not all be written.
+bool show_target() {
+  if (!ini_tree.is_empty()) display(ini_tree, format_code());
+  return flush_standard_output();
+}
+
+// Each line is followed by one more line feed: the intermediate file's fixed layout.
+bool store_intermediate(const Text& intermediate) {
+  return replace_file(intermediate, [](const Text& path) {
+    File out = open_file(path.c_str(), "w");
+    if (out) std::setvbuf(out.get(), nullptr, _IOFBF, intermediate_buffer_size);
+    return out && regenerate_ini([&](std::string_view line) {
+             // Only this function writes to the stream: no locking needed.
+             return fwrite_unlocked(line.data(), 1, line.size(), out.get()) == line.size() &&
+                    putc_unlocked('\n', out.get()) != EOF;
+           }) && close_file(out);
+  });
 }
 
 }  // namespace
@@ -60,6 +90,11 @@ void print_usage() {
 }
 
 int run_varnel(int argc, const char* const* argv) {
+  switch (info_request(argc, argv)) {
+    case InfoRequest::help: print_usage();
+    case InfoRequest::version: print_version("varnel", project_version);
+    case InfoRequest::none: break;
+  }
   Array arguments(argv);
   int count = argc;
   if (count < min_argument_count || count > max_argument_count) print_usage();
@@ -68,7 +103,7 @@ int run_varnel(int argc, const char* const* argv) {
   expand_mode = false;
   Text extension = ".xml";
   Text source = arguments.at(1).to_text();
-  while (source.at(0) == "-") {
+  while (is_switch(source)) {
     if (source == "-light") {
       extension = ".lgt";
       light_output = true;
@@ -79,37 +114,46 @@ int run_varnel(int argc, const char* const* argv) {
     --count;
     source = arguments.at(1).to_text();
   }
+  const bool from_stdin = is_standard_stream(source);
   Text base;
   Text target;
-  if (count == 2) {
+  if (count == 2 && from_stdin) {
+    target = source;
+  } else if (count == 2) {
     base = split_extension(source).base;
     target = base + extension;
   } else {
     target = arguments.at(2).to_text();
   }
-  if (target.compare_nocase(source) == 0) print_usage();
-  if (!file_exists(source)) die(source + " not found...");
+  // "-" names no file: "- -" is a filter, and no file can be the other stream.
+  const bool to_stdout = is_standard_stream(target);
+  if (!from_stdin && target.compare_nocase(source) == 0) print_usage();
+  // Standard output carries the document alone.
+  messages = to_stdout ? stderr : stdout;
+  if (!from_stdin && !file_exists(source)) {
+    say(source + " not found...\n");
+    return 1;
+  }
 
-  const Text intermediate = base + ".tmp";
-  for (const Text& written : {target, intermediate}) {
-    if (same_file(source, written)) return fail("Target", written + " is the source file");
+  // A filter keeps no intermediate file.
+  const Text intermediate = to_stdout ? Text() : base + ".tmp";
+  if (!from_stdin && !to_stdout) {
+    for (const Text& written : {target, intermediate}) {
+      if (same_file(source, written)) return fail("Target", written + " is the source file");
+    }
   }
 
   say("Converting " + source + " into " + target + " ...\n");
   if (!read_ini(source, ini_tree)) return fail("Cannot open", source);
-  if (!store_target(target)) return fail("Cannot open", target);
-  say("Storing dom tree into " + intermediate + "\n");
-  // Each line is followed by one more line feed: the intermediate file's fixed layout.
-  File out = open_file(intermediate.c_str(), "w");
-  if (out) std::setvbuf(out.get(), nullptr, _IOFBF, intermediate_buffer_size);
-  const bool saved = out && regenerate_ini([&](std::string_view line) {
-                       // Only this function writes to the stream: no locking needed.
-                       return fwrite_unlocked(line.data(), 1, line.size(), out.get()) ==
-                                  line.size() &&
-                              putc_unlocked('\n', out.get()) != EOF;
-                     }) && close_file(out);
-  status = Dyn(saved);
-  if (!saved) return fail("Cannot open", intermediate);
+  if (to_stdout) {
+    if (!show_target()) return 1;
+  } else {
+    if (!store_target(target)) return fail("Cannot open", target);
+    say("Storing dom tree into " + intermediate + "\n");
+    const bool saved = store_intermediate(intermediate);
+    status = Dyn(saved);
+    if (!saved) return fail("Cannot open", intermediate);
+  }
   std::fflush(stdout);
   if (const char* note = encoding_note(source_encoding)) tell(source, note);
   if (ini_tree.output().replaced_unfit) tell(target, unfit_note);

@@ -21,8 +21,8 @@ extern Text comment_prefix;  // the first comment character of the source, or ""
 extern Array ini_lines;      // the regenerated INI lines, each ending in "\n"
 extern SourceEncoding source_encoding;  // how read_ini read the source
 
-// Reads the INI file into `tree` (reset first) and sets comment_prefix and
-// source_encoding. The source is read in the encoding its first bytes tell
+// Reads the INI file, or standard input for "-", into `tree` (reset first)
+// and sets comment_prefix and source_encoding. The source is read in the encoding its first bytes tell
 // (see Decoding::source in runtime/files.h); NUL bytes are dropped, as XML
 // cannot carry them.
 // Names that will not make well-formed XML in the default mode are reported

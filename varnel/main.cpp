@@ -1,3 +1,7 @@
 #include "varnel/driver.h"
+#include "runtime/command_line.h"
 
-int main(int argc, char** argv) { return kit::varnel::run_varnel(argc, argv); }
+int main(int argc, char** argv) {
+  kit::guard_standard_output();
+  return kit::varnel::run_varnel(argc, argv);
+}

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/command_line.h"
 #include "runtime/files.h"
 #include "runtime/option_line.h"
 #include "varnel/ini.h"
@@ -286,14 +287,19 @@ bool read_ini(const Text& source, Dom& tree) {
   tree.reset();
   comment_prefix = Text();
   source_encoding = SourceEncoding::utf8;
-  File in = open_file(source.c_str(), "r");
+  File owned;
+  std::FILE* in = stdin;
+  if (!is_standard_stream(source)) {
+    owned = open_file(source.c_str(), "r");
+    in = owned.get();
+  }
   // A directory opens for reading on POSIX hosts but has no lines to give.
-  if (!in || !is_readable_file(in.get())) return false;
+  if (!in || !is_readable_file(in)) return false;
   // A large source is read in few system calls.
-  std::setvbuf(in.get(), nullptr, _IOFBF, stream_buffer_size);
+  std::setvbuf(in, nullptr, _IOFBF, stream_buffer_size);
 
   Linker linker(tree);
-  LineReader reader(in.get(), NulBytes::drop, Decoding::source);
+  LineReader reader(in, NulBytes::drop, Decoding::source);
   View raw;
   long line_number = 0;
   bool at_end = false;
@@ -309,7 +315,7 @@ bool read_ini(const Text& source, Dom& tree) {
     read_line_into(rtrim_view(raw), linker, source, ++line_number);
   }
   source_encoding = reader.encoding();
-  return !std::ferror(in.get());
+  return !std::ferror(in);
 }
 
 }  // namespace kit::varnel

@@ -31,6 +31,15 @@ std::string TempDir::write(const std::string& name, const std::string& bytes) co
   return p;
 }
 
+std::set<std::string> TempDir::names(const std::string& below) const {
+  std::set<std::string> found;
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(file(below), ignored)) {
+    found.insert(entry.path().filename().string());
+  }
+  return found;
+}
+
 std::string read_file(const std::string& path) {
   // Sized once and read in one go: some tests read targets of 50 MB.
   std::ifstream in(path, std::ios::binary | std::ios::ate);

@@ -1,6 +1,7 @@
 // A scratch directory made for one test and removed with everything in it.
 #pragma once
 
+#include <set>
 #include <string>
 
 namespace kit_test {
@@ -17,6 +18,8 @@ public:
   std::string file(const std::string& name) const { return path_ + "/" + name; }
   // Writes the bytes to a file inside the directory and returns its path.
   std::string write(const std::string& name, const std::string& bytes) const;
+  // The names in a directory below it ("" for itself); empty when it cannot be read.
+  std::set<std::string> names(const std::string& below = "") const;
 
 private:
   std::string path_;

@@ -77,3 +77,18 @@ CASES += [
 CASES += [
     ("control-characters-light", "-light conf.txt", {"conf.txt": controls}, None),
 ]
+
+# "-" names standard input as the source and standard output as the target;
+# the document then goes alone to standard output, every message to
+# standard error, the closing line last.
+wide_bell = "\ufeff[General]\r\nbell = a\x07b\r\n".encode("utf-16-le")
+CASES += [
+    ("stdin-into-named-target", "- conf.txt", {"conf.txt": "earlier\n"}, None, {"stdin": example}),
+    ("filter", "-xml - -", None, None, {"stdin": example}),
+    ("filter-light-target-implied", "-light -", None, None, {"stdin": example}),
+    ("named-source-to-stdout", "conf.txt -", {"conf.txt": example}, None),
+    ("filter-notes-before-closing-line", "- -", None, None, {"stdin": wide_bell}),
+    ("filter-empty-input", "- -", None, None),
+    ("help-before-other-rules", "conf.txt --help --version", {"conf.txt": example}, None),
+    ("version-before-argument-count", "-x a b c --version --help", None, None),
+]

@@ -97,3 +97,19 @@ CASES += [
     ("control-characters", "-expand setup.ini", {"setup.ini": controls}, None),
     ("invalid-utf8-later-line", "-expand setup.ini", {"setup.ini": later_bad}, None),
 ]
+
+# "-" names standard input as the source and standard output as the target;
+# a filter run writes no intermediate file, and its messages go to
+# standard error.
+warned = "[G\u00e9n\u00e9ral]\nbad key = 1\nbell = a\x07b\n".encode("cp1252")
+CASES += [
+    ("filter-expand", "-expand - -", None, None, {"stdin": example}),
+    ("filter-light", "-light - -", None, None, {"stdin": example}),
+    ("filter-warnings-and-notes", "-", None, None, {"stdin": warned}),
+    ("filter-empty-input", "- -", None, None),
+    ("named-source-to-stdout", "setup.ini -", {"setup.ini": example}, None),
+    ("missing-source-to-stdout", "missing.ini -", None, None),
+    ("stdin-into-named-target", "- out.xml", None, None, {"stdin": example}),
+    ("help-before-other-rules", "setup.ini --help", {"setup.ini": example}, None),
+    ("version-before-argument-count", "-light a b c --version --help", None, None),
+]
