@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace kit {
 
@@ -54,6 +55,17 @@ void print_version(const char* program, const char* version) {
 void guard_standard_output() {
   std::signal(SIGPIPE, SIG_IGN);
   std::atexit(close_standard_output);
+}
+
+int run_program(int (*driver)(int argc, const char* const* argv), int argc,
+                const char* const* argv) {
+  guard_standard_output();
+  try {
+    return driver(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fputs("Not enough memory\n", stderr);
+    return 1;
+  }
 }
 
 bool flush_standard_output() {

@@ -36,6 +36,12 @@ inline constexpr const char* cannot_write_standard_output = "Cannot write standa
 // becomes 1. Called once, first thing in main; no failure of its own.
 void guard_standard_output();
 
+// Runs a program's driver after guard_standard_output and returns its exit
+// status; running out of memory ends the run with "Not enough memory" on
+// standard error and status 1, rather than an abort.
+int run_program(int (*driver)(int argc, const char* const* argv), int argc,
+                const char* const* argv);
+
 // Flushes standard output; false when a write to it has failed, after
 // saying so on standard error (once in the process's life).
 bool flush_standard_output();

@@ -99,12 +99,18 @@ Plan plan_for(const std::string& target) {
 bool replace_file(const Text& target, const std::function<bool(const Text& path)>& write) {
   const Plan plan = plan_for(target.str());
   if (plan.temporary.empty()) return write(target);
-  if (write(Text(std::string_view(plan.temporary))) &&
-      ::rename(plan.temporary.c_str(), plan.real.c_str()) == 0) {
-    return true;
-  }
-  ::unlink(plan.temporary.c_str());
-  return false;
+  // Removed however the write ends, an exception (memory running out)
+  // included, unless it became the file.
+  struct Leftover {
+    const std::string& path;
+    bool renamed = false;
+    ~Leftover() {
+      if (!renamed) ::unlink(path.c_str());
+    }
+  } leftover{plan.temporary};
+  leftover.renamed = write(Text(std::string_view(plan.temporary))) &&
+                     ::rename(plan.temporary.c_str(), plan.real.c_str()) == 0;
+  return leftover.renamed;
 }
 
 }  // namespace kit

@@ -101,4 +101,40 @@ TEST(SafeReplacement, AWriteCutShortLeavesTheEarlierFilesWhole) {
   }
 }
 
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool address_sanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool address_sanitizer = true;
+#else
+constexpr bool address_sanitizer = false;
+#endif
+#else
+constexpr bool address_sanitizer = false;
+#endif
+
+// Out of memory, a program says so and fails instead of aborting: varnel's
+// tree, and a line that outgrows what dorsik may take.
+TEST(OutOfMemory, EndsWithAMessageAndStatusOne) {
+  if (address_sanitizer) GTEST_SKIP() << "the sanitizer's shadow memory defeats an address limit";
+  std::string ini;
+  for (int i = 0; ini.size() < (std::size_t{24} << 20); ++i) ini += "key" + std::to_string(i) + " = v\n";
+  const std::string long_line = "k = " + std::string(std::size_t{48} << 20, 'v') + "\n";
+  const std::string limit = "ulimit -v 40000 &&";  // KiB: less than either needs
+  struct Run {
+    const char* program;
+    const char* args;
+    const std::string* source;
+  };
+  for (const Run& run : {Run{VARNEL_PATH, "conf.ini out.xml", &ini},
+                         Run{DORSIK_PATH, "conf.ini out.xml", &long_line}}) {
+    TempDir dir;
+    dir.write("conf.ini", *run.source);
+    const Outcome r = run_program(run.program, dir, run.args, limit);
+    EXPECT_EQ(r.status, 1) << run.program;
+    EXPECT_EQ(r.err, "Not enough memory\n") << run.program;
+    EXPECT_EQ(dir.names(), (Names{".stderr", ".stdout", "conf.ini"})) << run.program;
+  }
+}
+
 }  // namespace

@@ -1,7 +1,4 @@
 #include "varnel/driver.h"
 #include "runtime/command_line.h"
 
-int main(int argc, char** argv) {
-  kit::guard_standard_output();
-  return kit::varnel::run_varnel(argc, argv);
-}
+int main(int argc, char** argv) { return kit::run_program(kit::varnel::run_varnel, argc, argv); }
