@@ -9,7 +9,9 @@ alternately (REV, current, REV, current...) after one warm-up each, so that
 a slow phase of a shared machine falls on both sides. For each it prints the
 median CPU time (user + system) and peak memory of each side and the ratio
 REV / current: above 1 the current tree is faster. Outputs go to a scratch
-folder and are removed, untimed, before each run. The tree and loader
+folder on a RAM disk (/dev/shm) where there is one, so that the disk's own
+costs do not blur the comparison, and are removed, untimed, before each
+run. The machine's load average is printed before and after. The tree and loader
 benchmark programs of both builds are run one after the other at the end.
 """
 import argparse
@@ -83,6 +85,7 @@ def main():
 
     scratch = tempfile.mkdtemp(prefix="varnel-compare-")
     old_tree = os.path.join(scratch, "old")
+    work = None
     try:
         subprocess.run(["git", "-C", root, "worktree", "add", "--detach", old_tree, args.rev],
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -91,8 +94,10 @@ def main():
         build(old_tree, old)
         build(root, new)
         inputs()
-        work = os.path.join(scratch, "run")
-        os.makedirs(work)
+        ram = "/dev/shm"
+        work = tempfile.mkdtemp(prefix="varnel-compare-run-",
+                                dir=ram if os.access(ram, os.W_OK) else scratch)
+        print("outputs in %s; load average %.2f %.2f %.2f" % ((work,) + os.getloadavg()))
         cases = [
             ("dorsik -xml", "dorsik", ["-xml", "conf100.txt", "out.xml"]),
             ("dorsik -light", "dorsik", ["-light", "conf100.txt", "out.lgt"]),
@@ -140,7 +145,10 @@ def main():
                             if l.startswith("BM_Build") or "parse" in l or "load_xml:" in l
                             or "alone" in l or "file:" in l]
                     print("\n".join(keep))
+        print("\nload average %.2f %.2f %.2f" % os.getloadavg())
     finally:
+        if work is not None:
+            shutil.rmtree(work, ignore_errors=True)
         subprocess.run(["git", "-C", root, "worktree", "remove", "--force", old_tree],
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         shutil.rmtree(scratch, ignore_errors=True)

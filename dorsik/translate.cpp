@@ -25,24 +25,38 @@ using View = std::string_view;
 
 constexpr View indent = "   ";  // a top-level element
 
-// The fixed pieces around names and values. The light form is the XML form
-// without the angle brackets; children are indented by six spaces.
-struct Pieces {
-  View comment_open, title_open, line_close;
-  View entry_open, entry_name_close, entry_close;
-  View option_open, trailing_comment_open, child_close;
+// The fixed pieces around a name or value, with and without its quote: a
+// value already enclosed in apostrophes takes none.
+struct Frame {
+  View open, open_quoted, close, quoted_close;
+  char quote;
 };
-constexpr Pieces xml_pieces = {"<comment value=", "<title name=", " />",
-                               "   <entry name=", ">\n", "   </entry>",
-                               "      <option value=", "      <comment value=", "/>\n"};
-constexpr Pieces light_pieces = {"comment value=", "title name=", " /",
-                                 "   entry name=", "\n", "   /entry",
-                                 "      option value=", "      comment value=", "/\n"};
+
+// The fixed pieces of each element. The light form is the XML form without
+// the angle brackets; children are indented by six spaces.
+struct Pieces {
+  Frame comment, title, entry, option, trailing_comment;
+  View entry_close;
+};
+constexpr Pieces xml_pieces = {
+    {"<comment value=", "<comment value=\"", " />", "\" />", '"'},
+    {"<title name=", "<title name=\"", " />", "\" />", '"'},
+    {"   <entry name=", "   <entry name=\"", ">\n", "\">\n", '"'},
+    {"      <option value=", "      <option value='", "/>\n", "'/>\n", '\''},
+    {"      <comment value=", "      <comment value='", "/>\n", "'/>\n", '\''},
+    "   </entry>"};
+constexpr Pieces light_pieces = {
+    {"comment value=", "comment value=\"", " /", "\" /", '"'},
+    {"title name=", "title name=\"", " /", "\" /", '"'},
+    {"   entry name=", "   entry name=\"", "\n", "\"\n", '"'},
+    {"      option value=", "      option value='", "/\n", "'/\n", '\''},
+    {"      comment value=", "      comment value='", "/\n", "'/\n", '\''},
+    "   /entry"};
 const Pieces& pieces() { return light_mode ? light_pieces : xml_pieces; }
 
 // Output is gathered here and handed to the file in blocks of this size, so
 // memory stays flat however long a line's translation is.
-constexpr std::size_t flush_threshold = 64 * 1024;
+constexpr std::size_t flush_threshold = 256 * 1024;
 
 // The source is read in blocks of this size: fewer system calls than the
 // stream library's default.
@@ -55,11 +69,21 @@ public:
   // Appends are on the hot path: one capacity test and one memcpy, inline.
   Sink& operator<<(View bytes) {
     if (capacity_ - size_ < bytes.size()) grow(bytes.size());
-    std::memcpy(buffer_.get() + size_, bytes.data(), bytes.size());
+    copy_bytes(buffer_.get() + size_, bytes);
     size_ += bytes.size();
     return *this;
   }
   Sink& operator<<(char c) { return *this << View(&c, 1); }
+  // Three pieces with one test for room.
+  void put(View a, View b, View c) {
+    const std::size_t size = a.size() + b.size() + c.size();
+    if (capacity_ - size_ < size) grow(size);
+    char* to = buffer_.get() + size_;
+    copy_bytes(to, a);
+    copy_bytes(to += a.size(), b);
+    copy_bytes(to + b.size(), c);
+    size_ += size;
+  }
   // false once a write has failed.
   bool flush_if_full() {
     if (file_ != nullptr && size_ >= flush_threshold) flush();
@@ -75,6 +99,13 @@ public:
   Text take() { return Text(View(buffer_.get(), size_)); }
   // Whether what XML cannot hold was written as U+FFFD.
   bool replaced_unfit = false;
+  // Room a translation may build a text in, kept from line to line.
+  std::string scratch;
+  // The line being translated holds no byte escaping would change but
+  // perhaps apostrophes (which only matter between apostrophes), so its
+  // values go out as they stand, without a scan each.
+  bool clean_line = false;
+  bool apostrophes = false;
 
 private:
   void grow(std::size_t more) {
@@ -97,34 +128,51 @@ bool is_enclosed_in_apostrophes(View v) {
 
 // The escaped value before quoting is tested for enclosing apostrophes;
 // escaping never adds or removes an apostrophe, so the raw value tells.
-void put_value(Sink& out, View value, char quote) {
+// The light form is no XML: its bytes stay as they are.
+Unfit unfit() { return light_mode ? Unfit::keep : Unfit::replace; }
+
+// The value trimmed, escaped and quoted, in its element's fixed pieces.
+void put_value(Sink& out, const Frame& frame, View value) {
   value = trim_view(value);
   const bool enclosed = is_enclosed_in_apostrophes(value);
-  const XmlEscape mode = quote == '\'' && !enclosed ? XmlEscape::line_value_in_apostrophes
-                                                     : XmlEscape::line_value;
-  if (!enclosed) out << quote;
-  // The light form is no XML: its bytes stay as they are.
-  const Unfit unfit = light_mode ? Unfit::keep : Unfit::replace;
-  if (escape_xml(value, mode, unfit, [&out](View piece) { out << piece; })) {
+  const View open = enclosed ? frame.open : frame.open_quoted;
+  const View close = enclosed ? frame.close : frame.quoted_close;
+  if (out.clean_line && (!out.apostrophes || frame.quote != '\'' || enclosed)) {
+    out.put(open, value, close);
+    return;
+  }
+  const XmlEscape mode = frame.quote == '\'' && !enclosed ? XmlEscape::line_value_in_apostrophes
+                                                            : XmlEscape::line_value;
+  out << open;
+  if (escape_xml(value, mode, unfit(), [&out](View piece) { out << piece; })) {
     out.replaced_unfit = true;
   }
-  if (!enclosed) out << quote;
+  out << close;
 }
 
 void put_comment(Sink& out, View text) {
   // "--" may not stand inside an XML comment-like value; "---" gives "- --".
-  std::string body;
-  body.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    body += text[i];
-    if (text[i] == '-' && i + 1 < text.size() && text[i + 1] == '-') {
-      body += " -";
-      ++i;
+  View body = text;
+  const auto next_pair = [text](std::size_t from) {
+    for (std::size_t dash = text.find('-', from); dash != View::npos;
+         dash = text.find('-', dash + 1)) {
+      if (dash + 1 < text.size() && text[dash + 1] == '-') return dash;
     }
+    return View::npos;
+  };
+  std::size_t pair = next_pair(0);
+  if (pair != View::npos) {
+    std::string& broken = out.scratch;
+    broken.clear();
+    std::size_t from = 0;
+    for (; pair != View::npos; pair = next_pair(from)) {
+      broken.append(text, from, pair + 1 - from).append(" -");
+      from = pair + 2;
+    }
+    broken.append(text, from, View::npos);
+    body = broken;
   }
-  out << pieces().comment_open;
-  put_value(out, body, '"');
-  out << pieces().line_close;
+  put_value(out, pieces().comment, body);
 }
 
 bool put_title(Sink& out, View line) {
@@ -133,9 +181,7 @@ bool put_title(Sink& out, View line) {
   std::size_t close = line.find(']');
   if (close == View::npos) close = line.size();
   const View name = close > open ? line.substr(open + 1, close - open - 1) : View();
-  out << pieces().title_open;
-  put_value(out, trim_view(name), '"');
-  out << pieces().line_close;
+  put_value(out, pieces().title, name);
   return true;
 }
 
@@ -144,30 +190,21 @@ bool put_property(Sink& out, View line) {
   if (!parts) return false;
 
   const Pieces& p = pieces();
-  out << p.entry_open;
-  put_value(out, trim_view(parts->key), '"');
-  out << p.entry_name_close;
+  put_value(out, p.entry, parts->key);
   View values = parts->value;
   for (;;) {
     const std::size_t comma = values.find(',');
-    out << p.option_open;
-    put_value(out, values.substr(0, comma), '\'');
-    out << p.child_close;
+    put_value(out, p.option, values.substr(0, comma));
     out.flush_if_full();
     if (comma == View::npos) break;
     values.remove_prefix(comma + 1);
   }
-  if (!parts->comment.empty()) {
-    out << p.trailing_comment_open;
-    put_value(out, parts->comment, '\'');
-    out << p.child_close;
-  }
+  if (!parts->comment.empty()) put_value(out, p.trailing_comment, parts->comment);
   out << p.entry_close;
   return true;
 }
 
-// Translates one trimmed, non-empty line; false when the line writes nothing.
-bool put_line(Sink& out, View line) {
+bool put_line_parts(Sink& out, View line) {
   if (line.front() == '#' || line.front() == ';') {
     if (line.size() > 1 && line[1] == ' ') {
       out << indent;
@@ -180,8 +217,22 @@ bool put_line(Sink& out, View line) {
     out << indent;
     return put_title(out, line);
   }
-  if (line.find('=') == View::npos && line.find(':') == View::npos) return false;
+  // A line without "=" or ":" (outside its trailing comment) writes nothing.
   return put_property(out, line);
+}
+
+// Translates one trimmed, non-empty line; false when the line writes nothing.
+bool put_line(Sink& out, View line) {
+  // One scan of the whole line tells for all its values.
+  const char* const end = line.data() + line.size();
+  const char* const first =
+      next_to_escape(line.data(), end, XmlEscape::line_value_in_apostrophes, unfit());
+  out.apostrophes = first != end && *first == '\'';
+  out.clean_line = first == end ||
+                   (out.apostrophes && next_to_escape(first, end, XmlEscape::line_value, unfit()) == end);
+  const bool written = put_line_parts(out, line);
+  out.clean_line = false;
+  return written;
 }
 
 bool is_directory(std::FILE* f) {
@@ -222,7 +273,8 @@ Conversion translate(std::FILE* in, std::FILE* file, const Text& source, const T
 
 Text quote_value(const Text& value, char quote) {
   Sink out;
-  put_value(out, value.view(), quote);
+  const std::string quoted(1, quote);
+  put_value(out, Frame{"", quoted, "", quoted, quote}, value.view());
   return out.take();
 }
 

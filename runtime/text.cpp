@@ -256,20 +256,6 @@ bool operator>=(const Text& a, const Text& b) { return a.compare(b) >= 0; }
 bool operator==(const Text& a, int n) { return a == static_cast<double>(n); }
 bool operator==(const Text& a, double d) { return a.is_number() && a.to_real() == d; }
 
-bool is_trim_space(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\r';
-}
-
-std::string_view trim_view(std::string_view v) {
-  while (!v.empty() && is_trim_space(v.front())) v.remove_prefix(1);
-  return rtrim_view(v);
-}
-
-std::string_view rtrim_view(std::string_view v) {
-  while (!v.empty() && is_trim_space(v.back())) v.remove_suffix(1);
-  return v;
-}
-
 double real_of(const char* s) {
   if (s == nullptr || *s == '\0') return 0.0;
   return std::atof(s);

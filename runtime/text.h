@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <iosfwd>
 #include <string>
@@ -84,9 +85,47 @@ private:
 
 // The trims on plain byte views, for code that scans lines without making
 // texts; whitespace is space, \t, \n, \v and \r (not \f), as for Text.
-bool is_trim_space(char c);
-std::string_view trim_view(std::string_view v);
-std::string_view rtrim_view(std::string_view v);
+// Copies the bytes to `out`; most texts are short, and those are copied in
+// two overlapping pieces rather than through a call.
+inline void copy_bytes(char* out, std::string_view bytes) {
+  const char* const in = bytes.data();
+  const std::size_t n = bytes.size();
+  const auto two = [out, in, n](auto piece) {
+    std::memcpy(&piece, in, sizeof piece);
+    std::memcpy(out, &piece, sizeof piece);
+    std::memcpy(&piece, in + n - sizeof piece, sizeof piece);
+    std::memcpy(out + n - sizeof piece, &piece, sizeof piece);
+  };
+  struct Sixteen {
+    char bytes[16];
+  };
+  if (n <= 16) {
+    if (n >= 8) {
+      two(std::uint64_t{});
+    } else if (n >= 4) {
+      two(std::uint32_t{});
+    } else {
+      for (std::size_t i = 0; i < n; ++i) out[i] = in[i];
+    }
+  } else if (n <= 32) {
+    two(Sixteen{});
+  } else {
+    std::memcpy(out, in, n);
+  }
+}
+
+// Inline: the converters trim every line and value.
+inline bool is_trim_space(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r' && c != '\f');
+}
+inline std::string_view rtrim_view(std::string_view v) {
+  while (!v.empty() && is_trim_space(v.back())) v.remove_suffix(1);
+  return v;
+}
+inline std::string_view trim_view(std::string_view v) {
+  while (!v.empty() && is_trim_space(v.front())) v.remove_prefix(1);
+  return rtrim_view(v);
+}
 
 // true when both have one length and their bytes match with the case of
 // ASCII letters ignored (as the C locale's tolower reads them), else false;

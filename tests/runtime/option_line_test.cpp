@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 #include "runtime/option_line.h"
@@ -29,5 +30,27 @@ TEST(OptionLine, CommentThenSeparator) {
                                         "|" + std::string(parts->comment)
                                   : "none";
     EXPECT_EQ(got, c.parts) << c.line;
+  }
+}
+
+// Lines of the bytes that shape them, at every length around the blocks the
+// wide scan takes, split alike by both scans.
+TEST(OptionLine, WideScanAgreesWithBytewise) {
+  const std::string bytes = ";\"=:a ";
+  std::mt19937 rng(16);
+  std::uniform_int_distribution<std::size_t> pick(0, bytes.size() - 1);
+  const auto show = [](const std::optional<kit::OptionLine>& p) {
+    return p ? std::string(p->key) + "|" + std::string(p->value) + "|" + std::string(p->comment)
+             : std::string("none");
+  };
+  for (std::size_t length = 0; length <= 50; ++length) {
+    for (int round = 0; round < 200; ++round) {
+      std::string line(length, 'x');
+      for (char& c : line) {
+        if (rng() % 3 == 0) c = bytes[pick(rng)];
+      }
+      ASSERT_EQ(show(kit::split_option_line(line)), show(kit::split_option_line_by_bytes(line)))
+          << line;
+    }
   }
 }

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "runtime/text.h"
+
 namespace kit::detail {
 
 inline std::size_t mark_size(std::size_t mark) {
@@ -54,33 +56,11 @@ inline std::size_t text_size(std::string_view text) {
   return mark_size(text_mark(text.size())) + text.size();
 }
 
-// Copies n bytes, n from sizeof(Word) to twice that, as two overlapping
-// words rather than through a call.
-template <typename Word> void copy_two_words(char* out, const char* in, std::size_t n) {
-  Word head;
-  Word tail;
-  std::memcpy(&head, in, sizeof head);
-  std::memcpy(&tail, in + n - sizeof tail, sizeof tail);
-  std::memcpy(out, &head, sizeof head);
-  std::memcpy(out + n - sizeof tail, &tail, sizeof tail);
-}
-
 // Writes the text in full; returns the end.
 inline char* put_text(char* out, std::string_view text) {
   out = put_mark(out, text_mark(text.size()));
-  const std::size_t n = text.size();
-  const char* const p = text.data();
-  // Most texts are short.
-  if (n >= 8 && n <= 16) {
-    copy_two_words<std::uint64_t>(out, p, n);
-  } else if (n >= 4 && n < 8) {
-    copy_two_words<std::uint32_t>(out, p, n);
-  } else if (n < 4) {
-    for (std::size_t i = 0; i < n; ++i) out[i] = p[i];
-  } else {
-    std::memcpy(out, p, n);
-  }
-  return out + n;
+  copy_bytes(out, text);
+  return out + text.size();
 }
 
 // What a node table writes at the start of each chunk it keeps element
