@@ -40,6 +40,7 @@ struct Loader {
   // a line of white space alone is taken out again.
   bool direct = false;
   std::size_t piece_start = std::string::npos;
+  std::size_t waiting_spaces = 0;              // in front of what waits in `piece`
   bool piece_blank = true;
 
   // The builder's part.
@@ -64,6 +65,7 @@ void start_clean(EventHandler handler) {
   loader.piece.clear();
   loader.direct = handler == build_handler;
   loader.piece_start = std::string::npos;
+  loader.waiting_spaces = 0;
   loader.element = 0;
   loader.settled = false;
   loader.below = false;
@@ -99,6 +101,7 @@ template <typename Step> void guarded(Step&& step) {
 void hand_over_piece() {
   if (loader.direct) {
     loader.piece.clear();
+    loader.waiting_spaces = 0;
     if (loader.piece_start == std::string::npos) return;
     if (loader.piece_blank) {
       loader.pending.resize(loader.piece_start);
@@ -144,17 +147,38 @@ void XMLCALL on_end(void*, const XML_Char* name) {
 // that a text event carries the data between two line feeds, or up to the
 // next tag or comment.
 // One more part of the line being read.
+// What white space a part of a line is made of.
+enum class White { spaces, mixed, none };
+White white_of(std::string_view part) {
+  White white = White::spaces;
+  for (const char c : part) {
+    if (c == ' ') continue;
+    if (c != '\t' && c != '\r' && c != '\n') return White::none;
+    white = White::mixed;
+  }
+  return white;
+}
+
 void gather(std::string_view part) {
   if (part.empty()) return;
   if (!loader.direct) {
     loader.piece.append(part);
     return;
   }
-  const bool is_blank = blank(part);
+  const White white = white_of(part);
   std::string& pending = loader.pending;
   if (loader.piece_start == std::string::npos) {
-    // Indentation between tags is most of the white space: it waits apart.
-    if (is_blank) {
+    // Indentation between tags is most of the white space: it waits apart,
+    // spaces alone only counted.
+    if (white == White::spaces && loader.piece.empty()) {
+      loader.waiting_spaces += part.size();
+      return;
+    }
+    if (loader.waiting_spaces != 0) {
+      loader.piece.insert(0, loader.waiting_spaces, ' ');
+      loader.waiting_spaces = 0;
+    }
+    if (white != White::none) {
       loader.piece.append(part);
       return;
     }
@@ -166,7 +190,7 @@ void gather(std::string_view part) {
     loader.piece_blank = false;
   }
   pending.append(part);
-  loader.piece_blank = loader.piece_blank && is_blank;
+  loader.piece_blank = loader.piece_blank && white != White::none;
 }
 
 void XMLCALL on_text(void*, const XML_Char* text, int length) {
@@ -217,9 +241,8 @@ private:
   XML_Parser parser_;
 };
 
-// Hands Expat one more block; false, with the message, when the parse fails.
-bool parse_block(XML_Parser parser, const char* bytes, std::size_t size, bool final) {
-  if (XML_Parse(parser, bytes, static_cast<int>(size), final) != XML_STATUS_ERROR) return true;
+// The message for a parse that failed; false.
+bool parse_failed(XML_Parser parser) {
   const XML_Error error = XML_GetErrorCode(parser);
   if (loader.stop == Stop::too_many_nodes) {
     std::fputs("Too many nodes\n", stderr);
@@ -234,17 +257,28 @@ bool parse_block(XML_Parser parser, const char* bytes, std::size_t size, bool fi
   return false;
 }
 
+// Hands Expat one more block of the caller's; false, with the message, when
+// the parse fails.
+bool parse_block(XML_Parser parser, const char* bytes, std::size_t size, bool final) {
+  return XML_Parse(parser, bytes, static_cast<int>(size), final) != XML_STATUS_ERROR ||
+         parse_failed(parser);
+}
+
 // The block reader: the file is never held whole.
+// Each block is read straight into Expat's own buffer: no copy of it.
 bool feed(XML_Parser parser, std::FILE* file) {
-  char block[read_block_bytes];
   for (;;) {
-    const std::size_t got = std::fread(block, 1, sizeof block, file);
+    void* const block = XML_GetBuffer(parser, static_cast<int>(read_block_bytes));
+    if (block == nullptr) return parse_failed(parser);
+    const std::size_t got = std::fread(block, 1, read_block_bytes, file);
     if (std::ferror(file)) {
       std::fputs("Read error\n", stderr);
       return false;
     }
     const bool final = std::feof(file) != 0;
-    if (!parse_block(parser, block, got, final)) return false;
+    if (XML_ParseBuffer(parser, static_cast<int>(got), final) == XML_STATUS_ERROR) {
+      return parse_failed(parser);
+    }
     if (final) return true;
   }
 }
