@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "about.h"
 #include "runtime/command_line.h"
@@ -19,8 +20,8 @@ namespace {
 // One to three arguments after the program name, switches included.
 constexpr int min_argument_count = 2;
 constexpr int max_argument_count = 4;
-// The intermediate file's stream buffer: its many short lines go out in
-// few system calls.
+// The intermediate file is written in blocks of this size, so that its many
+// short lines cost few system calls.
 constexpr std::size_t intermediate_buffer_size = std::size_t{1} << 16;
 
 // Where progress lines go: standard output, or standard error when the
@@ -62,12 +63,20 @@ bool show_target() {
 bool store_intermediate(const Text& intermediate) {
   return replace_file(intermediate, [](const Text& path) {
     File out = open_file(path.c_str(), "w");
-    if (out) std::setvbuf(out.get(), nullptr, _IOFBF, intermediate_buffer_size);
-    return out && regenerate_ini([&](std::string_view line) {
-             // Only this function writes to the stream: no locking needed.
-             return fwrite_unlocked(line.data(), 1, line.size(), out.get()) == line.size() &&
-                    putc_unlocked('\n', out.get()) != EOF;
-           }) && close_file(out);
+    if (!out) return false;
+    std::string block;
+    block.reserve(intermediate_buffer_size);
+    const auto write_block = [&] {
+      const bool written =
+          std::fwrite(block.data(), 1, block.size(), out.get()) == block.size();
+      block.clear();
+      return written;
+    };
+    const bool regenerated = regenerate_ini([&](std::string_view line) {
+      block.append(line).push_back('\n');
+      return block.size() < intermediate_buffer_size || write_block();
+    });
+    return regenerated && write_block() && close_file(out);
   });
 }
 
