@@ -215,6 +215,12 @@ const char* scan_mode(const char* from, const char* end, XmlEscape mode, Unfit u
 
 }  // namespace
 
+const std::array<bool, 256> detail::xml_plain_byte = [] {
+  std::array<bool, 256> table{};
+  for (unsigned byte = 0x20; byte < 0x7F; ++byte) table[byte] = byte_class[byte] == 0;
+  return table;
+}();
+
 const char* next_to_escape(const char* from, const char* end, XmlEscape mode, Unfit unfit) {
   return scan_mode<widest>(from, end, mode, unfit);
 }

@@ -7,6 +7,7 @@
 // each caller's output takes the unchanged runs without a copy in between.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string_view>
 
@@ -62,11 +63,21 @@ const char* next_to_escape_by_words(const char* from, const char* end, XmlEscape
 // themselves, so the step never fails.
 EscapeStep escape_step(const char* at, const char* end, XmlEscape mode, Unfit unfit);
 
-// Hands `put` the text escaped for `mode`, as a series of string views: the
-// unchanged runs as views into `text`, the replacements between them. An
-// empty text gives no call. Returns whether unfit bytes became U+FFFD.
+namespace detail {
+// Bytes no mode and no unfit test stops at: printable ASCII but for the
+// markup and the quotes.
+extern const std::array<bool, 256> xml_plain_byte;
+// Texts up to this long are tested a byte at a time inline before the scan:
+// most names and values are that short and need nothing, and for them the
+// scan's call would cost more than the test.
+inline constexpr std::size_t short_text_bytes = 16;
+}  // namespace detail
+
+namespace detail {
+// The escape of a text that may need work: the scan's stops joined by the
+// unchanged runs between them.
 template <typename Put>
-bool escape_xml(std::string_view text, XmlEscape mode, Unfit unfit, Put&& put) {
+bool escape_runs(std::string_view text, XmlEscape mode, Unfit unfit, Put& put) {
   const char* run = text.data();
   const char* const end = run + text.size();
   bool replaced = false;
@@ -85,6 +96,23 @@ bool escape_xml(std::string_view text, XmlEscape mode, Unfit unfit, Put&& put) {
   }
   if (end != run) put(std::string_view(run, static_cast<std::size_t>(end - run)));
   return replaced;
+}
+}  // namespace detail
+
+// Hands `put` the text escaped for `mode`, as a series of string views: the
+// unchanged runs as views into `text`, the replacements between them. An
+// empty text gives no call. Returns whether unfit bytes became U+FFFD.
+template <typename Put>
+inline bool escape_xml(std::string_view text, XmlEscape mode, Unfit unfit, Put&& put) {
+  if (text.size() <= detail::short_text_bytes) {
+    bool plain = true;
+    for (const char c : text) plain &= detail::xml_plain_byte[static_cast<unsigned char>(c)];
+    if (plain) {
+      if (!text.empty()) put(text);
+      return false;
+    }
+  }
+  return detail::escape_runs(text, mode, unfit, put);
 }
 
 }  // namespace kit
