@@ -38,26 +38,29 @@ void put_title(std::string& line, const Element& element) {
 
 void put_option(std::string& line, const Element& element) {
   View key, value, active;
-  if (expand_mode) {
-    key = attribute(element, "name");
-    value = attribute(element, "value");
-    active = attribute(element, "active");
-  } else {
-    // The first attribute, as a reset attribute cursor would show it.
-    bool first = true;
-    bool active_found = false;
-    element.each_attribute([&](const AttributeView& a) {
-      if (first) {
-        key = a.name;
-        value = a.value;
-        first = false;
-      }
-      if (!active_found && same_nocase(a.name, "active")) {
-        active = a.value;
-        active_found = true;
-      }
-    });
-  }
+  bool key_found = false;
+  bool value_found = false;
+  bool active_found = false;
+  // One walk finds them all, each the first attribute of its name, as
+  // attribute() would; without -expand the key and value are the first
+  // attribute, as a reset attribute cursor would show it.
+  const auto take = [](View& into, bool& found, const AttributeView& a, View name) {
+    if (!found && same_nocase(a.name, name)) {
+      into = a.value;
+      found = true;
+    }
+  };
+  element.each_attribute([&](const AttributeView& a) {
+    if (expand_mode) {
+      take(key, key_found, a, "name");
+      take(value, value_found, a, "value");
+    } else if (!key_found) {
+      key = a.name;
+      value = a.value;
+      key_found = true;
+    }
+    take(active, active_found, a, "active");
+  });
   if (active == "false") line += comment_prefix.view();
   line += key;
   line += " =";
