@@ -10,6 +10,7 @@
 #include <string>
 
 #include "support/run_program.h"
+#include "support/sanitizers.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -100,18 +101,6 @@ TEST(SafeReplacement, AWriteCutShortLeavesTheEarlierFilesWhole) {
     EXPECT_EQ(dir.names(), (Names{".stderr", ".stdout", "conf.ini", "conf.tmp", "conf.xml"}));
   }
 }
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool address_sanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool address_sanitizer = true;
-#else
-constexpr bool address_sanitizer = false;
-#endif
-#else
-constexpr bool address_sanitizer = false;
-#endif
 
 // Out of memory, a program says so and fails instead of aborting: varnel's
 // tree, and a line that outgrows what dorsik may take.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "loaded_tree.h"
+#include "support/sanitizers.h"
 #include "support/xml_check.h"
 #include "tree/writer.h"
 
@@ -98,18 +99,6 @@ TEST(LoaderFailures, MissingOrUnreadableFileGivesFalseAndTheProcessGoesOn) {
   printed = capture([&] { EXPECT_FALSE(kit::load_xml(dom, dir.path().c_str())); });
   EXPECT_EQ(printed.out + "|" + printed.err, "|Read error\n");
 }
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool address_sanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool address_sanitizer = true;
-#else
-constexpr bool address_sanitizer = false;
-#endif
-#else
-constexpr bool address_sanitizer = false;
-#endif
 
 // Out of memory half way through a document: false and one message, the
 // tree keeps what was built, and the next load works. Memory is cut short
