@@ -25,10 +25,23 @@ using View = std::string_view;
 
 constexpr View indent = "   ";  // a top-level element
 
+// A fixed piece of an element, padded so that it is copied whole by two
+// sixteen-byte moves whatever its length.
+struct Piece {
+  static constexpr std::size_t room = 32;
+  char bytes[room];
+  std::size_t size;
+  constexpr Piece(const char* text) : Piece(View(text)) {}
+  constexpr explicit Piece(View text) : bytes{}, size(text.size()) {
+    for (std::size_t i = 0; i < text.size() && i < room; ++i) bytes[i] = text[i];
+  }
+  View view() const { return View(bytes, size); }
+};
+
 // The fixed pieces around a name or value, with and without its quote: a
 // value already enclosed in apostrophes takes none.
 struct Frame {
-  View open, open_quoted, close, quoted_close;
+  Piece open, open_quoted, close, quoted_close;
   char quote;
 };
 
@@ -62,6 +75,11 @@ constexpr std::size_t flush_threshold = 256 * 1024;
 // stream library's default.
 constexpr std::size_t source_buffer_size = 64 * 1024;
 
+// Which bytes that escaping may change a line holds: none, so that its
+// values go out as they stand; apostrophes alone, which only matter between
+// apostrophes; or any.
+enum class LineBytes { plain, apostrophes, any };
+
 // Where translations go: a text being built, or a file written in blocks.
 class Sink {
 public:
@@ -74,15 +92,36 @@ public:
     return *this;
   }
   Sink& operator<<(char c) { return *this << View(&c, 1); }
-  // Three pieces with one test for room.
-  void put(View a, View b, View c) {
-    const std::size_t size = a.size() + b.size() + c.size();
-    if (capacity_ - size_ < size) grow(size);
+  // A value between two fixed pieces, with one test for room.
+  void put(const Piece& open, View value, const Piece& close) {
+    // The padding of the close piece lands past the end, in room kept for it.
+    if (capacity_ - size_ < open.size + value.size() + Piece::room) {
+      grow(open.size + value.size() + Piece::room);
+    }
     char* to = buffer_.get() + size_;
-    copy_bytes(to, a);
-    copy_bytes(to += a.size(), b);
-    copy_bytes(to + b.size(), c);
-    size_ += size;
+    std::memcpy(to, open.bytes, Piece::room);
+    copy_bytes(to += open.size, value);
+    std::memcpy(to + value.size(), close.bytes, Piece::room);
+    size_ += open.size + value.size() + close.size;
+  }
+  // The text escaped straight into the block, which goes out when full.
+  void put_escaped(View text, XmlEscape mode, Unfit unfit) {
+    if (text.size() <= detail::short_text_bytes) {
+      bool plain = true;
+      for (const char c : text) plain &= detail::xml_plain_byte[static_cast<unsigned char>(c)];
+      if (plain) {
+        *this << text;
+        return;
+      }
+    }
+    while (!text.empty()) {
+      if (capacity_ - size_ < longest_escape) grow(longest_escape);
+      const EscapedPart part = escape_xml_part(text, mode, unfit, buffer_.get() + size_, capacity_ - size_);
+      size_ += part.written;
+      replaced_unfit = replaced_unfit || part.replaced_unfit;
+      text.remove_prefix(part.read);
+      if (!text.empty()) flush_if_full();
+    }
   }
   // false once a write has failed.
   bool flush_if_full() {
@@ -101,11 +140,8 @@ public:
   bool replaced_unfit = false;
   // Room a translation may build a text in, kept from line to line.
   std::string scratch;
-  // The line being translated holds no byte escaping would change but
-  // perhaps apostrophes (which only matter between apostrophes), so its
-  // values go out as they stand, without a scan each.
-  bool clean_line = false;
-  bool apostrophes = false;
+  // What the line being translated holds, told by one scan for all its values.
+  LineBytes line = LineBytes::any;
 
 private:
   void grow(std::size_t more) {
@@ -131,23 +167,33 @@ bool is_enclosed_in_apostrophes(View v) {
 // The light form is no XML: its bytes stay as they are.
 Unfit unfit() { return light_mode ? Unfit::keep : Unfit::replace; }
 
-// The value trimmed, escaped and quoted, in its element's fixed pieces.
-void put_value(Sink& out, const Frame& frame, View value) {
-  value = trim_view(value);
+// The trimmed value of a line that holds bytes escaping may change,
+// apostrophes among them; apart from put_value, as most lines hold none and
+// their path stays short.
+[[gnu::noinline]] void put_escaped_value(Sink& out, const Frame& frame, View value) {
   const bool enclosed = is_enclosed_in_apostrophes(value);
-  const View open = enclosed ? frame.open : frame.open_quoted;
-  const View close = enclosed ? frame.close : frame.quoted_close;
-  if (out.clean_line && (!out.apostrophes || frame.quote != '\'' || enclosed)) {
+  const Piece& open = enclosed ? frame.open : frame.open_quoted;
+  const Piece& close = enclosed ? frame.close : frame.quoted_close;
+  if (out.line == LineBytes::apostrophes && (frame.quote != '\'' || enclosed)) {
     out.put(open, value, close);
     return;
   }
   const XmlEscape mode = frame.quote == '\'' && !enclosed ? XmlEscape::line_value_in_apostrophes
                                                             : XmlEscape::line_value;
-  out << open;
-  if (escape_xml(value, mode, unfit(), [&out](View piece) { out << piece; })) {
-    out.replaced_unfit = true;
+  out << open.view();
+  out.put_escaped(value, mode, unfit());
+  out << close.view();
+}
+
+// The value trimmed, escaped and quoted, in its element's fixed pieces.
+inline void put_value(Sink& out, const Frame& frame, View value) {
+  value = trim_view(value);
+  // Without an apostrophe, no value is enclosed in them.
+  if (out.line == LineBytes::plain) {
+    out.put(frame.open_quoted, value, frame.quoted_close);
+  } else {
+    put_escaped_value(out, frame, value);
   }
-  out << close;
 }
 
 void put_comment(Sink& out, View text) {
@@ -191,13 +237,14 @@ bool put_property(Sink& out, View line) {
 
   const Pieces& p = pieces();
   put_value(out, p.entry, parts->key);
-  View values = parts->value;
+  const char* item = parts->value.data();
+  const char* const end = item + parts->value.size();
   for (;;) {
-    const std::size_t comma = values.find(',');
-    put_value(out, p.option, values.substr(0, comma));
+    const char* const comma = find_byte(item, end, ',');
+    put_value(out, p.option, View(item, static_cast<std::size_t>(comma - item)));
     out.flush_if_full();
-    if (comma == View::npos) break;
-    values.remove_prefix(comma + 1);
+    if (comma == end) break;
+    item = comma + 1;
   }
   if (!parts->comment.empty()) put_value(out, p.trailing_comment, parts->comment);
   out << p.entry_close;
@@ -227,11 +274,13 @@ bool put_line(Sink& out, View line) {
   const char* const end = line.data() + line.size();
   const char* const first =
       next_to_escape(line.data(), end, XmlEscape::line_value_in_apostrophes, unfit());
-  out.apostrophes = first != end && *first == '\'';
-  out.clean_line = first == end ||
-                   (out.apostrophes && next_to_escape(first, end, XmlEscape::line_value, unfit()) == end);
+  if (first == end) {
+    out.line = LineBytes::plain;
+  } else if (*first == '\'' && next_to_escape(first, end, XmlEscape::line_value, unfit()) == end) {
+    out.line = LineBytes::apostrophes;
+  }
   const bool written = put_line_parts(out, line);
-  out.clean_line = false;
+  out.line = LineBytes::any;
   return written;
 }
 
@@ -273,7 +322,7 @@ Conversion translate(std::FILE* in, std::FILE* file, const Text& source, const T
 
 Text quote_value(const Text& value, char quote) {
   Sink out;
-  const std::string quoted(1, quote);
+  const char quoted[] = {quote, '\0'};
   put_value(out, Frame{"", quoted, "", quoted, quote}, value.view());
   return out.take();
 }

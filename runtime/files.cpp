@@ -114,12 +114,9 @@ const char* encoding_note(SourceEncoding encoding) {
 bool LineReader::next(std::string_view& line) {
   for (;;) {
     const char* const base = buffer_.data();
-    const void* feed =
-        searched_ < ready_ ? std::memchr(base + searched_, '\n', ready_ - searched_) : nullptr;
-    if (feed != nullptr || (at_end_ && begin_ < ready_)) {
-      const std::size_t stop =
-          feed != nullptr ? static_cast<std::size_t>(static_cast<const char*>(feed) - base) + 1
-                          : ready_;
+    const char* const feed = find_byte(base + searched_, base + ready_, '\n');
+    if (feed != base + ready_ || (at_end_ && begin_ < ready_)) {
+      const std::size_t stop = feed != base + ready_ ? static_cast<std::size_t>(feed - base) + 1 : ready_;
       line = std::string_view(base + begin_, stop - begin_);
       begin_ = searched_ = stop;
       return true;

@@ -2,9 +2,7 @@
 
 #include <cstdint>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include "runtime/detail/blocks.h"
 
 namespace kit {
 
@@ -52,17 +50,18 @@ Marks marks_by_bytes(std::string_view line) {
 // The same, sixteen bytes at a time where the processor compares that many.
 Marks marks_of(std::string_view line) {
 #ifdef __SSE2__
-  if (line.size() < 16) return marks_by_bytes(line);
   Marks marks;
   const __m128i semicolon = _mm_set1_epi8(';'), quote = _mm_set1_epi8('"');
   const __m128i equals = _mm_set1_epi8('='), colon = _mm_set1_epi8(':');
   // The bytes of one block that shape the line, one bit each, lowest first.
-  const auto marks_in = [&](std::size_t from) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + from));
+  const auto marks_of_block = [&](__m128i block) {
     const __m128i any =
         _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(block, semicolon), _mm_cmpeq_epi8(block, quote)),
                      _mm_or_si128(_mm_cmpeq_epi8(block, equals), _mm_cmpeq_epi8(block, colon)));
     return static_cast<unsigned>(_mm_movemask_epi8(any));
+  };
+  const auto marks_in = [&](std::size_t from) {
+    return marks_of_block(_mm_loadu_si128(reinterpret_cast<const __m128i*>(line.data() + from)));
   };
   // Most blocks hold one or two of them: only those bytes are looked at.
   const auto see_all = [&](std::size_t from, unsigned mask) {
@@ -71,6 +70,10 @@ Marks marks_of(std::string_view line) {
       marks.see(line[i], i);
     }
   };
+  if (line.size() < 16) {
+    see_all(0, marks_of_block(detail::short_block(line.data(), line.size())));
+    return marks;
+  }
   std::size_t at = 0;
   for (; at + 16 <= line.size(); at += 16) see_all(at, marks_in(at));
   if (at < line.size()) {

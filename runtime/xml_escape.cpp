@@ -1,14 +1,14 @@
 #include "runtime/xml_escape.h"
 
+#include "runtime/text.h"
 #include "runtime/unicode.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
+#include "runtime/detail/blocks.h"
 
 namespace kit {
 
@@ -137,27 +137,6 @@ template <unsigned char Classes> [[gnu::always_inline]] inline unsigned block_wo
   return static_cast<unsigned>(_mm_movemask_epi8(found));
 }
 
-// Sixteen bytes of a text of 1 to 15 bytes, read without going past it:
-// overlapping loads, repeated to fill the block, so that every byte of the
-// block is one of the text's.
-[[gnu::always_inline]] inline __m128i short_block(const char* at, std::size_t n) {
-  if (n >= 8) {
-    std::uint64_t head;
-    std::uint64_t tail;
-    std::memcpy(&head, at, 8);
-    std::memcpy(&tail, at + n - 8, 8);
-    return _mm_set_epi64x(static_cast<long long>(tail), static_cast<long long>(head));
-  }
-  if (n >= 4) {
-    std::uint32_t head;
-    std::uint32_t tail;
-    std::memcpy(&head, at, 4);
-    std::memcpy(&tail, at + n - 4, 4);
-    return _mm_set1_epi64x(static_cast<long long>((std::uint64_t{tail} << 32) | head));
-  }
-  const auto byte = [at](std::size_t i) { return static_cast<std::uint32_t>(static_cast<unsigned char>(at[i])); };
-  return _mm_set1_epi32(static_cast<int>(byte(0) | byte(n / 2) << 8 | byte(n - 1) << 16 | byte(0) << 24));
-}
 #endif
 
 // How many bytes at a time the scan passes: a machine word, or sixteen
@@ -173,15 +152,22 @@ template <unsigned char Classes, Width W> const char* scan(const char* at, const
   if constexpr (Classes == 0) return end;
 #ifdef __SSE2__
   if constexpr (W == Width::wide) {
+    const auto work_at = [](const char* block) {
+      return block_work<Classes>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block)));
+    };
+    if (end - at < 16) {
+      // Most values are short: one block tells, its bytes past the text left out.
+      const auto n = static_cast<std::size_t>(end - at);
+      const unsigned work = block_work<Classes>(detail::short_block(at, n)) & ((1u << n) - 1);
+      return work != 0 ? at + __builtin_ctz(work) : end;
+    }
     for (; end - at >= 16; at += 16) {
-      const unsigned work =
-          block_work<Classes>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
-      if (work != 0) return at + __builtin_ctz(work);
+      if (const unsigned work = work_at(at)) return at + __builtin_ctz(work);
     }
-    // Most values are short, and most of them need nothing: one test says so.
-    if (at != end && block_work<Classes>(short_block(at, static_cast<std::size_t>(end - at))) == 0) {
-      return end;
-    }
+    if (at == end) return end;
+    // The rest in one block ending with the text, the bytes seen already left out.
+    const unsigned work = work_at(end - 16) >> (16 - (end - at));
+    return work != 0 ? at + __builtin_ctz(work) : end;
   }
 #endif
   // Most text needs no work: a word is passed at a time.
@@ -192,48 +178,11 @@ template <unsigned char Classes, Width W> const char* scan(const char* at, const
   return at;
 }
 
-template <XmlEscape Mode, Width W = widest>
-const char* scan_for(const char* from, const char* end, Unfit unfit) {
-  return unfit == Unfit::replace ? scan<classes_of(Mode) | unfit_bit, W>(from, end)
-                                 : scan<classes_of(Mode), W>(from, end);
-}
-
-template <Width W>
-const char* scan_mode(const char* from, const char* end, XmlEscape mode, Unfit unfit) {
-  // One scan for each mode, so the test holds only the bytes it needs.
-  switch (mode) {
-    case XmlEscape::none: return scan_for<XmlEscape::none, W>(from, end, unfit);
-    case XmlEscape::data: return scan_for<XmlEscape::data, W>(from, end, unfit);
-    case XmlEscape::attribute: return scan_for<XmlEscape::attribute, W>(from, end, unfit);
-    case XmlEscape::own_quotes: return scan_for<XmlEscape::own_quotes, W>(from, end, unfit);
-    case XmlEscape::line_value: return scan_for<XmlEscape::line_value, W>(from, end, unfit);
-    case XmlEscape::line_value_in_apostrophes:
-      return scan_for<XmlEscape::line_value_in_apostrophes, W>(from, end, unfit);
-  }
-  return end;
-}
-
-}  // namespace
-
-const std::array<bool, 256> detail::xml_plain_byte = [] {
-  std::array<bool, 256> table{};
-  for (unsigned byte = 0x20; byte < 0x7F; ++byte) table[byte] = byte_class[byte] == 0;
-  return table;
-}();
-
-const char* next_to_escape(const char* from, const char* end, XmlEscape mode, Unfit unfit) {
-  return scan_mode<widest>(from, end, mode, unfit);
-}
-
-const char* next_to_escape_by_words(const char* from, const char* end, XmlEscape mode,
-                                    Unfit unfit) {
-  return scan_mode<Width::word>(from, end, mode, unfit);
-}
-
-EscapeStep escape_step(const char* at, const char* end, XmlEscape mode, Unfit unfit) {
+// The step for the byte at `at`, for a set of classes.
+template <unsigned char Classes> inline EscapeStep step(const char* at, const char* end) {
   const auto byte = static_cast<unsigned char>(*at);
-  if ((byte_class[byte] & classes_of(mode)) != 0) return {1, reference_of(*at), false};
-  if (unfit == Unfit::replace) {
+  if ((byte_class[byte] & Classes) != 0) return {1, reference_of(*at), false};
+  if constexpr ((Classes & unfit_bit) != 0) {
     if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') {
       return {1, replacement_character, true};
     }
@@ -246,6 +195,89 @@ EscapeStep escape_step(const char* at, const char* end, XmlEscape mode, Unfit un
     }
   }
   return {1, std::string_view(at, 1), false};
+}
+
+// The scan's stops and the runs between them, in one loop.
+template <unsigned char Classes>
+EscapedPart escape_part(std::string_view text, char* out, std::size_t room) {
+  const char* in = text.data();
+  const char* const end = in + text.size();
+  char* const first = out;
+  char* const out_end = out + room;
+  bool replaced = false;
+  while (in != end) {
+    const char* const stop = scan<Classes, widest>(in, end);
+    const std::size_t run = std::min(static_cast<std::size_t>(stop - in), static_cast<std::size_t>(out_end - out));
+    copy_bytes(out, std::string_view(in, run));
+    out += run;
+    in += run;
+    if (in != stop || in == end) break;  // out of room, or at the end
+    const EscapeStep done = step<Classes>(in, end);
+    if (done.replacement.size() > static_cast<std::size_t>(out_end - out)) break;
+    copy_bytes(out, done.replacement);
+    out += done.replacement.size();
+    in += done.length;
+    replaced = replaced || done.replaced_unfit;
+  }
+  return {static_cast<std::size_t>(in - text.data()), static_cast<std::size_t>(out - first), replaced};
+}
+
+// Each of these for each mode and each choice on unfit bytes, so that each
+// holds only the comparisons it needs; a call goes straight to its own
+// through a table, without the saving of registers one function for all
+// would need.
+template <template <unsigned char> typename Use> struct ForEachMode {
+  using Function = decltype(&Use<0>::call);
+  template <XmlEscape Mode> static constexpr std::array<Function, 2> pair = {
+      &Use<classes_of(Mode)>::call, &Use<classes_of(Mode) | unfit_bit>::call};
+  static constexpr std::array<std::array<Function, 2>, 6> table = {
+      pair<XmlEscape::none>,       pair<XmlEscape::data>,       pair<XmlEscape::attribute>,
+      pair<XmlEscape::own_quotes>, pair<XmlEscape::line_value>, pair<XmlEscape::line_value_in_apostrophes>};
+  static Function of(XmlEscape mode, Unfit unfit) {
+    static_assert(static_cast<std::size_t>(XmlEscape::line_value_in_apostrophes) == 5);
+    return table[static_cast<std::size_t>(mode)][static_cast<std::size_t>(unfit)];
+  }
+};
+
+template <unsigned char Classes> struct WideScan {
+  static const char* call(const char* from, const char* end) { return scan<Classes, widest>(from, end); }
+};
+template <unsigned char Classes> struct WordScan {
+  static const char* call(const char* from, const char* end) { return scan<Classes, Width::word>(from, end); }
+};
+template <unsigned char Classes> struct Step {
+  static EscapeStep call(const char* at, const char* end) { return step<Classes>(at, end); }
+};
+template <unsigned char Classes> struct Part {
+  static EscapedPart call(std::string_view text, char* out, std::size_t room) {
+    return escape_part<Classes>(text, out, room);
+  }
+};
+
+}  // namespace
+
+const std::array<bool, 256> detail::xml_plain_byte = [] {
+  std::array<bool, 256> table{};
+  for (unsigned byte = 0x20; byte < 0x7F; ++byte) table[byte] = byte_class[byte] == 0;
+  return table;
+}();
+
+const char* next_to_escape(const char* from, const char* end, XmlEscape mode, Unfit unfit) {
+  return ForEachMode<WideScan>::of(mode, unfit)(from, end);
+}
+
+const char* next_to_escape_by_words(const char* from, const char* end, XmlEscape mode,
+                                    Unfit unfit) {
+  return ForEachMode<WordScan>::of(mode, unfit)(from, end);
+}
+
+EscapeStep escape_step(const char* at, const char* end, XmlEscape mode, Unfit unfit) {
+  return ForEachMode<Step>::of(mode, unfit)(at, end);
+}
+
+EscapedPart escape_xml_part(std::string_view text, XmlEscape mode, Unfit unfit, char* out,
+                            std::size_t room) {
+  return ForEachMode<Part>::of(mode, unfit)(text, out, room);
 }
 
 }  // namespace kit

@@ -63,6 +63,24 @@ const char* next_to_escape_by_words(const char* from, const char* end, XmlEscape
 // themselves, so the step never fails.
 EscapeStep escape_step(const char* at, const char* end, XmlEscape mode, Unfit unfit);
 
+// What one call of escape_xml_part did.
+struct EscapedPart {
+  std::size_t read;     // bytes of the text escaped
+  std::size_t written;  // bytes written for them
+  bool replaced_unfit;  // U+FFFD was written for unfit bytes
+};
+
+// The longest that one byte or character of the input becomes ("&quot;").
+inline constexpr std::size_t longest_escape = 6;
+
+// Escapes the start of `text` for `mode` into the `room` bytes at `out`, as
+// much as fits there, and stops at the end of the text or before the first
+// character that would not fit: with room of at least longest_escape it
+// always reads something from a text that is not empty; with less it may
+// read nothing ({0, 0, false}).
+EscapedPart escape_xml_part(std::string_view text, XmlEscape mode, Unfit unfit, char* out,
+                            std::size_t room);
+
 namespace detail {
 // Bytes no mode and no unfit test stops at: printable ASCII but for the
 // markup and the quotes.
@@ -71,37 +89,13 @@ extern const std::array<bool, 256> xml_plain_byte;
 // most names and values are that short and need nothing, and for them the
 // scan's call would cost more than the test.
 inline constexpr std::size_t short_text_bytes = 16;
+// escape_xml gathers its output in pieces of this size, on the stack.
+inline constexpr std::size_t escape_piece_bytes = 1024;
 }  // namespace detail
 
-namespace detail {
-// The escape of a text that may need work: the scan's stops joined by the
-// unchanged runs between them.
-template <typename Put>
-bool escape_runs(std::string_view text, XmlEscape mode, Unfit unfit, Put& put) {
-  const char* run = text.data();
-  const char* const end = run + text.size();
-  bool replaced = false;
-  for (const char* at = next_to_escape(run, end, mode, unfit); at != end;
-       at = next_to_escape(at, end, mode, unfit)) {
-    const EscapeStep step = escape_step(at, end, mode, unfit);
-    at += step.length;
-    // A valid character the scan stopped at stays in the run.
-    if (step.replacement.data() == at - step.length) continue;
-    if (at - step.length != run) {
-      put(std::string_view(run, static_cast<std::size_t>(at - step.length - run)));
-    }
-    put(step.replacement);
-    replaced = replaced || step.replaced_unfit;
-    run = at;
-  }
-  if (end != run) put(std::string_view(run, static_cast<std::size_t>(end - run)));
-  return replaced;
-}
-}  // namespace detail
-
-// Hands `put` the text escaped for `mode`, as a series of string views: the
-// unchanged runs as views into `text`, the replacements between them. An
-// empty text gives no call. Returns whether unfit bytes became U+FFFD.
+// Hands `put` the text escaped for `mode`, as a series of string views, each
+// valid during its call alone. An empty text gives no call. Returns whether
+// unfit bytes became U+FFFD.
 template <typename Put>
 inline bool escape_xml(std::string_view text, XmlEscape mode, Unfit unfit, Put&& put) {
   if (text.size() <= detail::short_text_bytes) {
@@ -112,7 +106,15 @@ inline bool escape_xml(std::string_view text, XmlEscape mode, Unfit unfit, Put&&
       return false;
     }
   }
-  return detail::escape_runs(text, mode, unfit, put);
+  char piece[detail::escape_piece_bytes];
+  bool replaced = false;
+  while (!text.empty()) {
+    const EscapedPart part = escape_xml_part(text, mode, unfit, piece, sizeof piece);
+    put(std::string_view(piece, part.written));
+    replaced = replaced || part.replaced_unfit;
+    text.remove_prefix(part.read);
+  }
+  return replaced;
 }
 
 }  // namespace kit
