@@ -159,7 +159,9 @@ private:
 };
 
 bool is_enclosed_in_apostrophes(View v) {
-  return v.size() >= 2 && v.front() == '\'' && v.back() == '\'' && v.find('\'', 1) == v.size() - 1;
+  if (v.size() < 2 || v.front() != '\'' || v.back() != '\'') return false;
+  const char* const last = v.data() + v.size() - 1;
+  return find_byte(v.data() + 1, last, '\'') == last;
 }
 
 // The escaped value before quoting is tested for enclosing apostrophes;
@@ -198,35 +200,41 @@ inline void put_value(Sink& out, const Frame& frame, View value) {
 
 void put_comment(Sink& out, View text) {
   // "--" may not stand inside an XML comment-like value; "---" gives "- --".
-  View body = text;
-  const auto next_pair = [text](std::size_t from) {
-    for (std::size_t dash = text.find('-', from); dash != View::npos;
-         dash = text.find('-', dash + 1)) {
-      if (dash + 1 < text.size() && text[dash + 1] == '-') return dash;
+  const char* const end = text.data() + text.size();
+  const auto next_pair = [end](const char* from) {
+    for (const char* dash = find_byte(from, end, '-'); dash != end; dash = find_byte(dash + 1, end, '-')) {
+      if (dash + 1 != end && dash[1] == '-') return dash;
     }
-    return View::npos;
+    return end;
   };
-  std::size_t pair = next_pair(0);
-  if (pair != View::npos) {
-    std::string& broken = out.scratch;
-    broken.clear();
-    std::size_t from = 0;
-    for (; pair != View::npos; pair = next_pair(from)) {
-      broken.append(text, from, pair + 1 - from).append(" -");
-      from = pair + 2;
-    }
-    broken.append(text, from, View::npos);
-    body = broken;
+  const char* pair = next_pair(text.data());
+  if (pair == end) {
+    put_value(out, pieces().comment, text);
+    return;
   }
-  put_value(out, pieces().comment, body);
+  // Each pair of two bytes becomes three.
+  std::string& broken = out.scratch;
+  broken.resize(text.size() + text.size() / 2);
+  char* to = broken.data();
+  const char* from = text.data();
+  for (; pair != end; pair = next_pair(from)) {
+    copy_bytes(to, View(from, static_cast<std::size_t>(pair - from)));
+    to += pair - from;
+    std::memcpy(to, "- -", 3);
+    to += 3;
+    from = pair + 2;
+  }
+  copy_bytes(to, View(from, static_cast<std::size_t>(end - from)));
+  to += end - from;
+  put_value(out, pieces().comment, View(broken.data(), static_cast<std::size_t>(to - broken.data())));
 }
 
 bool put_title(Sink& out, View line) {
-  const std::size_t open = line.find('[');
-  if (open == View::npos) return false;
-  std::size_t close = line.find(']');
-  if (close == View::npos) close = line.size();
-  const View name = close > open ? line.substr(open + 1, close - open - 1) : View();
+  const char* const end = line.data() + line.size();
+  const char* const open = find_byte(line.data(), end, '[');
+  if (open == end) return false;
+  const char* const close = find_byte(line.data(), end, ']');
+  const View name = close > open ? View(open + 1, static_cast<std::size_t>(close - open - 1)) : View();
   put_value(out, pieces().title, name);
   return true;
 }

@@ -56,20 +56,20 @@ constexpr auto byte_class = [] {
   return table;
 }();
 
-// The references: the one place their texts are spelled.
-std::string_view reference_of(char c) {
-  switch (c) {
-    case '&': return "&amp;";
-    case '<': return "&lt;";
-    case '>': return "&gt;";
-    case '"': return "&quot;";
-    case '\'': return "&apos;";
-    case '\t': return "&#9;";
-    case '\n': return "&#10;";
-    case '\r': return "&#13;";
-    default: return {};
-  }
-}
+// The references: the one place their texts are spelled. A table, as the
+// escape loop looks one up at every stop.
+constexpr auto references = [] {
+  std::array<std::string_view, 256> table{};
+  table['&'] = "&amp;";
+  table['<'] = "&lt;";
+  table['>'] = "&gt;";
+  table['"'] = "&quot;";
+  table['\''] = "&apos;";
+  table['\t'] = "&#9;";
+  table['\n'] = "&#10;";
+  table['\r'] = "&#13;";
+  return table;
+}();
 
 // The decision for one byte, shared by the scan's tail and the step.
 constexpr bool needs_work(unsigned char byte, unsigned char classes) {
@@ -181,7 +181,7 @@ template <unsigned char Classes, Width W> const char* scan(const char* at, const
 // The step for the byte at `at`, for a set of classes.
 template <unsigned char Classes> inline EscapeStep step(const char* at, const char* end) {
   const auto byte = static_cast<unsigned char>(*at);
-  if ((byte_class[byte] & Classes) != 0) return {1, reference_of(*at), false};
+  if ((byte_class[byte] & Classes) != 0) return {1, references[byte], false};
   if constexpr ((Classes & unfit_bit) != 0) {
     if (byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') {
       return {1, replacement_character, true};
