@@ -111,7 +111,7 @@ const char* encoding_note(SourceEncoding encoding) {
   return nullptr;
 }
 
-bool LineReader::next(std::string_view& line) {
+bool LineReader::next_read(std::string_view& line) {
   for (;;) {
     const char* const base = buffer_.data();
     const char* const feed = find_byte(base + searched_, base + ready_, '\n');

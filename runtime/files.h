@@ -117,7 +117,16 @@ public:
   // The next line with its line feed, never empty, valid until the next
   // call; false at the end of the file or on an error (the stream's
   // indicators tell which). A line ends at a line feed, decoded or not.
-  bool next(std::string_view& line);
+  // Inline for a line already read whole, which most are.
+  bool next(std::string_view& line) {
+    const char* const base = buffer_.data();
+    const char* const feed = find_byte(base + searched_, base + ready_, '\n');
+    if (feed == base + ready_) return next_read(line);
+    const auto stop = static_cast<std::size_t>(feed - base) + 1;
+    line = std::string_view(base + begin_, stop - begin_);
+    begin_ = searched_ = stop;
+    return true;
+  }
   // What the source was read as so far: UTF-8 until its bytes tell
   // otherwise, and always without Decoding::source.
   SourceEncoding encoding() const;
@@ -126,6 +135,7 @@ private:
   enum class State : unsigned char { start, ascii, utf8, utf16le, utf16be, windows_1252 };
   // Bytes asked of the stream at a time; a longer line grows the buffer.
   static constexpr std::size_t block_bytes = std::size_t{1} << 16;
+  bool next_read(std::string_view& line);      // next, reading what the line needs
   bool fill();                                 // false when nothing more became ready
   std::size_t read_into(char* into, std::size_t room);  // one read; sets at_end_ at the end
   void read_direct();                          // bytes that are text as they stand

@@ -148,7 +148,8 @@ constexpr Width widest = Width::wide;
 constexpr Width widest = Width::word;
 #endif
 
-template <unsigned char Classes, Width W> const char* scan(const char* at, const char* end) {
+template <unsigned char Classes, Width W>
+[[gnu::always_inline]] inline const char* scan(const char* at, const char* end) {
   if constexpr (Classes == 0) return end;
 #ifdef __SSE2__
   if constexpr (W == Width::wide) {
