@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include <climits>
 #include <sstream>
 #include <unordered_set>
@@ -126,6 +129,26 @@ TEST(TextSearch, FindFromAPosition) {
   EXPECT_EQ(Text("xAbC").find_nocase("abc", 2), -1);
   EXPECT_TRUE(Text("key=value").contains("="));
   EXPECT_FALSE(Text("key").contains(":"));
+}
+
+// The byte search reads sixteen bytes at a time and short ranges in one
+// exact block: it finds what a plain search finds at every length and place,
+// and nothing past its range.
+TEST(TextSearch, FindByteAgreesWithAPlainSearchEverywhere) {
+  alignas(16) char buffer[64];
+  for (std::size_t offset = 0; offset < 16; ++offset) {
+    for (std::size_t length = 0; offset + length <= 40; ++length) {
+      for (std::size_t at = 0; at <= length; ++at) {
+        std::fill(std::begin(buffer), std::end(buffer), 'x');
+        buffer[offset + length] = ',';  // just past the range: never found
+        if (at < length) buffer[offset + at] = ',';
+        if (at + 3 < length) buffer[offset + at + 3] = ',';
+        const char* const from = buffer + offset;
+        ASSERT_EQ(kit::find_byte(from, from + length, ','), std::find(from, from + length, ','))
+            << "offset " << offset << " length " << length << " at " << at;
+      }
+    }
+  }
 }
 
 TEST(TextSlice, PositionsCountFromEitherEnd) {

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/xml_escape.h"
 
@@ -98,6 +99,32 @@ TEST(XmlEscape, ScansAgreeWithStepsAtEveryAlignment) {
     check(mode, Unfit::keep);
     check(mode, Unfit::replace);
   }
+}
+
+// Escaping into little room goes part by part, never splitting a reference
+// or a character, and the parts join to the whole.
+TEST(XmlEscape, PartsInAnyRoomJoinToTheWhole) {
+  const std::string text = "a\"b&&<c\xc3\xa9\xe2\x82\x01'x" + std::string(40, 'y') + "&";
+  for (const Unfit unfit : {Unfit::keep, Unfit::replace}) {
+    const std::string whole = escaped(text, XmlEscape::line_value_in_apostrophes, unfit);
+    for (std::size_t room = kit::longest_escape; room <= whole.size() + 1; ++room) {
+      std::string joined;
+      std::string_view rest = text;
+      std::vector<char> out(room);
+      while (!rest.empty()) {
+        const kit::EscapedPart part =
+            kit::escape_xml_part(rest, XmlEscape::line_value_in_apostrophes, unfit, out.data(), room);
+        ASSERT_GT(part.read, 0u) << "room " << room;
+        ASSERT_LE(part.written, room);
+        joined.append(out.data(), part.written);
+        rest.remove_prefix(part.read);
+      }
+      ASSERT_EQ(joined, whole) << "room " << room;
+    }
+  }
+  char small[kit::longest_escape - 1];
+  const kit::EscapedPart none = kit::escape_xml_part("\"", XmlEscape::attribute, Unfit::keep, small, sizeof small);
+  EXPECT_EQ(none.read + none.written, 0u);
 }
 
 // What XML cannot hold becomes U+FFFD, one for each maximal subpart of an
