@@ -383,6 +383,9 @@ Conversion convert_file(const Text& source, const Text& target) {
       result = {Outcome::cannot_open, target};
       return false;
     }
+    // The output goes in blocks of its own: a stream buffer as well would
+    // split each in two writes.
+    std::setvbuf(file.get(), nullptr, _IONBF, 0);
     result = translate(in, file.get(), source, target);
     // Buffered bytes reach the file only at the close; its failure is a write failure.
     if (!close_file(file) && result.outcome == Outcome::converted) {

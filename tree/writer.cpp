@@ -265,6 +265,9 @@ bool store_with_mode(Dom& dom, const Text& path, int format_code, const char* mo
   if (dom.is_empty()) return true;
   std::FILE* file = std::fopen(path.c_str(), mode);
   if (file == nullptr) return false;
+  // The writer sends whole blocks of its own: a stream buffer as well would
+  // split each in two writes.
+  std::setvbuf(file, nullptr, _IONBF, 0);
   Output& out = dom.output();
   out.file = file;
   out.to_file = true;

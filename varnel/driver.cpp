@@ -64,6 +64,9 @@ bool store_intermediate(const Text& intermediate) {
   return replace_file(intermediate, [](const Text& path) {
     File out = open_file(path.c_str(), "w");
     if (!out) return false;
+    // The lines are gathered in blocks below: a stream buffer as well
+    // would split each write in two.
+    std::setvbuf(out.get(), nullptr, _IONBF, 0);
     std::string block;
     block.reserve(intermediate_buffer_size);
     const auto write_block = [&] {
