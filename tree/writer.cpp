@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/text.h"
 #include "runtime/xml_escape.h"
 
 namespace kit {
@@ -59,7 +60,7 @@ public:
         return;
       }
     }
-    std::memcpy(block_ + used_, s.data(), s.size());
+    copy_bytes(block_ + used_, s);
     used_ += s.size();
   }
 
@@ -78,8 +79,20 @@ public:
   // Text for XML, escaped straight into the block; what XML cannot hold
   // becomes U+FFFD.
   void escaped(std::string_view s, XmlEscape mode) {
-    if (escape_xml(s, mode, Unfit::replace, [this](std::string_view piece) { text(piece); })) {
-      out_.replaced_unfit = true;
+    if (s.size() <= detail::short_text_bytes) {
+      bool plain = true;
+      for (const char c : s) plain &= detail::xml_plain_byte[static_cast<unsigned char>(c)];
+      if (plain) {
+        text(s);
+        return;
+      }
+    }
+    while (!s.empty()) {
+      if (sizeof block_ - used_ < longest_escape) flush();
+      const EscapedPart part = escape_xml_part(s, mode, Unfit::replace, block_ + used_, sizeof block_ - used_);
+      used_ += part.written;
+      out_.replaced_unfit = out_.replaced_unfit || part.replaced_unfit;
+      s.remove_prefix(part.read);
     }
   }
 
