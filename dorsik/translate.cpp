@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -33,7 +34,8 @@ struct Piece {
   std::size_t size;
   constexpr Piece(const char* text) : Piece(View(text)) {}
   constexpr explicit Piece(View text) : bytes{}, size(text.size()) {
-    for (std::size_t i = 0; i < text.size() && i < room; ++i) bytes[i] = text[i];
+    if (text.size() > room) throw std::length_error("a piece longer than its room");
+    for (std::size_t i = 0; i < text.size(); ++i) bytes[i] = text[i];
   }
   View view() const { return View(bytes, size); }
 };
@@ -330,7 +332,7 @@ Conversion translate(std::FILE* in, std::FILE* file, const Text& source, const T
 
 Text quote_value(const Text& value, char quote) {
   Sink out;
-  const char quoted[] = {quote, '\0'};
+  const Piece quoted(View(&quote, 1));
   put_value(out, Frame{"", quoted, "", quoted, quote}, value.view());
   return out.take();
 }

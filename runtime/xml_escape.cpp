@@ -207,12 +207,14 @@ EscapedPart escape_part(std::string_view text, char* out, std::size_t room) {
   char* const out_end = out + room;
   bool replaced = false;
   while (in != end) {
-    const char* const stop = scan<Classes, widest>(in, end);
-    const std::size_t run = std::min(static_cast<std::size_t>(stop - in), static_cast<std::size_t>(out_end - out));
-    copy_bytes(out, std::string_view(in, run));
-    out += run;
-    in += run;
-    if (in != stop || in == end) break;  // out of room, or at the end
+    // No further than the room reaches: a long text in many parts is
+    // scanned once, not once for each part.
+    const char* const limit = in + std::min(static_cast<std::size_t>(end - in), static_cast<std::size_t>(out_end - out));
+    const char* const stop = scan<Classes, widest>(in, limit);
+    copy_bytes(out, std::string_view(in, static_cast<std::size_t>(stop - in)));
+    out += stop - in;
+    in = stop;
+    if (in == limit) break;  // out of room, or at the end
     const EscapeStep done = step<Classes>(in, end);
     if (done.replacement.size() > static_cast<std::size_t>(out_end - out)) break;
     copy_bytes(out, done.replacement);

@@ -74,10 +74,10 @@ struct EscapedPart {
 inline constexpr std::size_t longest_escape = 6;
 
 // Escapes the start of `text` for `mode` into the `room` bytes at `out`, as
-// much as fits there, and stops at the end of the text or before the first
-// character that would not fit: with room of at least longest_escape it
-// always reads something from a text that is not empty; with less it may
-// read nothing ({0, 0, false}).
+// much as fits there: what a byte or character becomes is written whole or
+// not at all, so the parts of successive calls join to the whole escape.
+// With room of at least longest_escape it always reads something from a
+// text that is not empty; with less it may read nothing ({0, 0, false}).
 EscapedPart escape_xml_part(std::string_view text, XmlEscape mode, Unfit unfit, char* out,
                             std::size_t room);
 

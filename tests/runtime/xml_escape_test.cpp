@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -125,6 +128,27 @@ TEST(XmlEscape, PartsInAnyRoomJoinToTheWhole) {
   char small[kit::longest_escape - 1];
   const kit::EscapedPart none = kit::escape_xml_part("\"", XmlEscape::attribute, Unfit::keep, small, sizeof small);
   EXPECT_EQ(none.read + none.written, 0u);
+}
+
+// A part reads no further than its room reaches, so that a long text in
+// many parts is scanned once: here the text runs on into a page that may
+// not be read, and a part that looked past its room would fault.
+TEST(XmlEscape, APartLooksNoFurtherThanItsRoom) {
+  const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  void* const mapped = mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(mapped, MAP_FAILED);
+  char* const bytes = static_cast<char*>(mapped);
+  std::fill(bytes, bytes + page, 'a');
+  ASSERT_EQ(mprotect(bytes + page, page, PROT_NONE), 0);
+  const std::string_view text(bytes, 2 * page);
+  char out[100];
+  for (const std::size_t start : {std::size_t{0}, page - 200}) {
+    const kit::EscapedPart part =
+        kit::escape_xml_part(text.substr(start), XmlEscape::attribute, Unfit::replace, out, sizeof out);
+    EXPECT_EQ(part.read, sizeof out);
+    EXPECT_EQ(part.written, sizeof out);
+  }
+  munmap(mapped, 2 * page);
 }
 
 // What XML cannot hold becomes U+FFFD, one for each maximal subpart of an
