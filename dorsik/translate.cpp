@@ -241,7 +241,10 @@ bool put_title(Sink& out, View line) {
   return true;
 }
 
-bool put_property(Sink& out, View line) {
+// The steps of a property line, and of any line below, are inlined into the
+// loop over lines: most lines are short, and calls for each cost more than
+// their work.
+[[gnu::always_inline]] inline bool put_property(Sink& out, View line) {
   const auto parts = split_option_line(line);
   if (!parts) return false;
 
@@ -261,7 +264,7 @@ bool put_property(Sink& out, View line) {
   return true;
 }
 
-bool put_line_parts(Sink& out, View line) {
+[[gnu::always_inline]] inline bool put_line_parts(Sink& out, View line) {
   if (line.front() == '#' || line.front() == ';') {
     if (line.size() > 1 && line[1] == ' ') {
       out << indent;
@@ -279,7 +282,7 @@ bool put_line_parts(Sink& out, View line) {
 }
 
 // Translates one trimmed, non-empty line; false when the line writes nothing.
-bool put_line(Sink& out, View line) {
+[[gnu::always_inline]] inline bool put_line(Sink& out, View line) {
   // One scan of the whole line tells for all its values.
   const char* const end = line.data() + line.size();
   const char* const first =
