@@ -8,7 +8,9 @@ the 100 MB inputs in bench/data, then runs each conversion of both builds
 alternately (REV, current, REV, current...) after one warm-up each, so that
 a slow phase of a shared machine falls on both sides. For each it prints the
 median CPU time (user + system) and peak memory of each side and the ratio
-REV / current: above 1 the current tree is faster. Outputs go to a scratch
+REV / current: above 1 the current tree is faster; last, the share of the
+current side's time that was the system's (reading and writing files).
+Outputs go to a scratch
 folder on a RAM disk (/dev/shm) where there is one, so that the disk's own
 costs do not blur the comparison, and are removed, untimed, before each
 run. The machine's load average is printed before and after. The tree and loader
@@ -73,7 +75,7 @@ def run(command, cwd):
     if status != 0:
         sys.exit("failed: %s" % " ".join(command))
     peak = int(open(report).read().split()[-1]) if timed else usage.ru_maxrss
-    return usage.ru_utime + usage.ru_stime, peak
+    return usage.ru_utime + usage.ru_stime, usage.ru_stime, peak
 
 
 def main():
@@ -108,8 +110,8 @@ def main():
             ("varnel -expand", "varnel", ["-expand", "setup100.ini", "out.xml"]),
         ]
         only = [o for o in args.only.split(",") if o]
-        print("%-28s %9s %9s %7s %9s %9s" % ("median of %d" % args.runs, "old s", "new s",
-                                             "old/new", "old MiB", "new MiB"))
+        print("%-28s %9s %9s %7s %9s %9s %7s" % ("median of %d" % args.runs, "old s", "new s",
+                                             "old/new", "old MiB", "new MiB", "new sys"))
         for label, program, argv in cases:
             if only and not any(o in label for o in only):
                 continue
@@ -120,6 +122,7 @@ def main():
                               for a in argv]
                 sides[side] = argv_full
             times = {"old": [], "new": []}
+            system = {"old": [], "new": []}
             peaks = {"old": [], "new": []}
             for round_ in range(args.runs + 1):
                 for side in ("old", "new"):
@@ -127,13 +130,17 @@ def main():
                         path = os.path.join(work, leftover)
                         if os.path.exists(path):
                             os.remove(path)
-                    cpu, peak = run(sides[side], work)
+                    cpu, sys_cpu, peak = run(sides[side], work)
                     if round_ > 0:  # the first round warms the caches
                         times[side].append(cpu)
+                        system[side].append(sys_cpu)
                         peaks[side].append(peak)
             mo, mn = statistics.median(times["old"]), statistics.median(times["new"])
-            print("%-28s %9.3f %9.3f %7.2f %9.1f %9.1f" % (label, mo, mn, mo / mn,
-                  max(peaks["old"]) / 1024, max(peaks["new"]) / 1024))
+            # How much of the new side's time the system took: reading and
+            # writing files, which no change to the conversion can spare.
+            print("%-28s %9.3f %9.3f %7.2f %9.1f %9.1f %6.0f%%" % (label, mo, mn, mo / mn,
+                  max(peaks["old"]) / 1024, max(peaks["new"]) / 1024,
+                  100 * statistics.median(system["new"]) / mn))
         if not only:
             for program, flags in (("tree_bench", ["--benchmark_filter=Build"]),
                                    ("loader_bench", [])):
