@@ -10,11 +10,11 @@ a slow phase of a shared machine falls on both sides. For each it prints the
 median CPU time (user + system) and peak memory of each side and the ratio
 REV / current: above 1 the current tree is faster; last, the share of the
 current side's time that was the system's (reading and writing files).
-Outputs go to a scratch
-folder on a RAM disk (/dev/shm) where there is one, so that the disk's own
-costs do not blur the comparison, and are removed, untimed, before each
-run. The machine's load average is printed before and after. The tree and loader
-benchmark programs of both builds are run one after the other at the end.
+Outputs go to a scratch folder on a RAM disk (/dev/shm) where there is one,
+so that the disk's own costs do not blur the comparison, and are removed,
+untimed, before each run. The machine's load average is printed before and
+after. The tree and loader benchmark programs of both builds are run one
+after the other at the end.
 """
 import argparse
 import os
