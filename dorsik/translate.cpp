@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -85,7 +86,8 @@ enum class LineBytes { plain, apostrophes, any };
 // Where translations go: a text being built, or a file written in blocks.
 class Sink {
 public:
-  explicit Sink(std::FILE* file = nullptr) : file_(file) {}
+  explicit Sink(std::FILE* file = nullptr)
+      : file_(file), flush_at_(file != nullptr ? flush_threshold : SIZE_MAX) {}
   // Appends are on the hot path: one capacity test and one memcpy, inline.
   Sink& operator<<(View bytes) {
     if (capacity_ - size_ < bytes.size()) grow(bytes.size());
@@ -133,7 +135,7 @@ public:
   }
   // false once a write has failed.
   bool flush_if_full() {
-    if (file_ != nullptr && size_ >= flush_threshold) flush();
+    if (size_ >= flush_at_) flush();
     return ok_;
   }
   bool flush() {
@@ -160,6 +162,7 @@ private:
     capacity_ = capacity;
   }
   std::FILE* file_;
+  std::size_t flush_at_;  // a text being built is never flushed
   std::unique_ptr<char[]> buffer_;
   std::size_t size_ = 0;
   std::size_t capacity_ = 0;
