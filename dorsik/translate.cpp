@@ -116,13 +116,9 @@ public:
   }
   // The text escaped straight into the block, which goes out when full.
   void put_escaped(View text, XmlEscape mode, Unfit unfit) {
-    if (text.size() <= detail::short_text_bytes) {
-      bool plain = true;
-      for (const char c : text) plain &= detail::xml_plain_byte[static_cast<unsigned char>(c)];
-      if (plain) {
-        *this << text;
-        return;
-      }
+    if (detail::short_and_plain(text)) {
+      *this << text;
+      return;
     }
     while (!text.empty()) {
       if (capacity_ - size_ < longest_escape) grow(longest_escape);

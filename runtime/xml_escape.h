@@ -2,9 +2,10 @@
 // character references, written straight into the caller's output; and, for
 // XML, what XML 1.0 cannot hold in any form becomes U+FFFD in the same pass.
 //
-// The scan for the next byte that needs work and the decision on that byte
-// live in xml_escape.cpp; the loop that joins them is a template here, so
-// each caller's output takes the unchanged runs without a copy in between.
+// The one loop, escape_xml_part, writes straight into a block of the
+// caller's, a part at a time as room allows; escape_xml hands the same to a
+// callback. The scan for the next byte that needs work and the step for that
+// byte are here as well, for callers that only ask whether a text needs any.
 #pragma once
 
 #include <array>
@@ -89,6 +90,14 @@ extern const std::array<bool, 256> xml_plain_byte;
 // most names and values are that short and need nothing, and for them the
 // scan's call would cost more than the test.
 inline constexpr std::size_t short_text_bytes = 16;
+// Whether the text is that short and holds only such bytes: then it goes
+// out as it stands in any mode.
+inline bool short_and_plain(std::string_view text) {
+  if (text.size() > short_text_bytes) return false;
+  bool plain = true;
+  for (const char c : text) plain &= xml_plain_byte[static_cast<unsigned char>(c)];
+  return plain;
+}
 // escape_xml gathers its output in pieces of this size, on the stack.
 inline constexpr std::size_t escape_piece_bytes = 1024;
 }  // namespace detail
@@ -98,13 +107,9 @@ inline constexpr std::size_t escape_piece_bytes = 1024;
 // unfit bytes became U+FFFD.
 template <typename Put>
 inline bool escape_xml(std::string_view text, XmlEscape mode, Unfit unfit, Put&& put) {
-  if (text.size() <= detail::short_text_bytes) {
-    bool plain = true;
-    for (const char c : text) plain &= detail::xml_plain_byte[static_cast<unsigned char>(c)];
-    if (plain) {
-      if (!text.empty()) put(text);
-      return false;
-    }
+  if (detail::short_and_plain(text)) {
+    if (!text.empty()) put(text);
+    return false;
   }
   char piece[detail::escape_piece_bytes];
   bool replaced = false;

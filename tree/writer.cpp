@@ -79,13 +79,9 @@ public:
   // Text for XML, escaped straight into the block; what XML cannot hold
   // becomes U+FFFD.
   void escaped(std::string_view s, XmlEscape mode) {
-    if (s.size() <= detail::short_text_bytes) {
-      bool plain = true;
-      for (const char c : s) plain &= detail::xml_plain_byte[static_cast<unsigned char>(c)];
-      if (plain) {
-        text(s);
-        return;
-      }
+    if (detail::short_and_plain(s)) {
+      text(s);
+      return;
     }
     while (!s.empty()) {
       if (sizeof block_ - used_ < longest_escape) flush();
