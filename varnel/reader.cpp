@@ -2,6 +2,7 @@
 
 #include <expat.h>
 
+#include <array>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -36,13 +37,20 @@ const Text active_attribute("active");
 const Text active_true("true");
 const Text active_false("false");
 
-bool is_ascii_name_start(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':';
-}
-
-bool is_ascii_name_char(char c) {
-  return is_ascii_name_start(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
-}
+// What each byte may be in a name: a first character, a later one, or a
+// byte of a character above ASCII (for the parser to judge). A table, as
+// every key and section name is checked.
+constexpr unsigned char name_start = 1, name_later = 2, above_ascii = 4;
+constexpr auto name_bytes = [] {
+  std::array<unsigned char, 256> table{};
+  for (unsigned c = 0; c < 256; ++c) {
+    const bool start = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':';
+    const bool later = start || (c >= '0' && c <= '9') || c == '-' || c == '.';
+    table[c] = static_cast<unsigned char>((start ? name_start : 0) | (later ? name_later : 0) |
+                                          (c >= 0x80 ? above_ascii : 0));
+  }
+  return table;
+}();
 
 // Which characters above ASCII may stand in a name is a matter of Unicode
 // tables; the parser that will read the target knows them, so it decides.
@@ -57,16 +65,16 @@ bool parser_accepts_name(View name) {
 
 bool is_xml_name(View name) {
   if (name.empty()) return false;
-  bool ascii = true;
-  for (char c : name) {
-    if (static_cast<unsigned char>(c) >= 0x80) {
-      ascii = false;
-    } else if (!is_ascii_name_char(c)) {
-      return false;
-    }
+  bool misfit = false;  // an ASCII byte no name may hold
+  unsigned seen = 0;
+  for (const char c : name) {
+    const unsigned byte = name_bytes[static_cast<unsigned char>(c)];
+    misfit |= byte == 0;
+    seen |= byte;
   }
-  if (!ascii) return parser_accepts_name(name);
-  return is_ascii_name_start(name.front());
+  if (misfit) return false;
+  if ((seen & above_ascii) != 0) return parser_accepts_name(name);
+  return (name_bytes[static_cast<unsigned char>(name.front())] & name_start) != 0;
 }
 
 // In the default mode keys and section names become XML names; say so when
