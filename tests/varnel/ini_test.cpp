@@ -145,6 +145,11 @@ TEST_F(Ini, InvalidXmlNamesAreReportedInTheDefaultModeOnly) {
   EXPECT_EQ(kit_test::capture([&] { read(text, true); }).err, "");
   // Above ASCII some characters may stand in names and some may not.
   auto warned = [&](const std::string& line) { return !kit_test::capture([&] { read(line); }).err.empty(); };
+  EXPECT_FALSE(warned("_a.b-c:9 = 1"));
+  EXPECT_FALSE(warned(":x = 1"));
+  EXPECT_TRUE(warned("-x = 1"));
+  EXPECT_TRUE(warned(".x = 1"));
+  EXPECT_TRUE(warned("a/b = 1"));
   EXPECT_FALSE(warned("caf\xC3\xA9 = 1"));
   EXPECT_TRUE(warned("\xC3\x97 = 1"));      // the multiplication sign
   EXPECT_TRUE(warned("a\xC2\xA0" "b = 1"));    // a no-break space
