@@ -120,24 +120,9 @@ inline void copy_bytes(char* out, std::string_view bytes) {
 inline const char* find_byte(const char* at, const char* end, char c) {
 #ifdef __SSE2__
   const __m128i wanted = _mm_set1_epi8(c);
-  const auto found_in = [wanted](__m128i block) {
+  return detail::first_marked(at, end, [wanted](__m128i block) {
     return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, wanted)));
-  };
-  const auto found_at = [found_in](const char* block) {
-    return found_in(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block)));
-  };
-  if (end - at < 16) {
-    const auto n = static_cast<std::size_t>(end - at);
-    const unsigned found = found_in(detail::short_block(at, n)) & ((1u << n) - 1);
-    return found != 0 ? at + __builtin_ctz(found) : end;
-  }
-  for (; end - at >= 16; at += 16) {
-    if (const unsigned found = found_at(at)) return at + __builtin_ctz(found);
-  }
-  if (at == end) return end;
-  // The bytes of the last block before `at` were seen already.
-  const unsigned found = found_at(end - 16) >> (16 - (end - at));
-  return found != 0 ? at + __builtin_ctz(found) : end;
+  });
 #else
   while (at != end && *at != c) ++at;
   return at;

@@ -153,22 +153,7 @@ template <unsigned char Classes, Width W>
   if constexpr (Classes == 0) return end;
 #ifdef __SSE2__
   if constexpr (W == Width::wide) {
-    const auto work_at = [](const char* block) {
-      return block_work<Classes>(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block)));
-    };
-    if (end - at < 16) {
-      // Most values are short: one block tells, its bytes past the text left out.
-      const auto n = static_cast<std::size_t>(end - at);
-      const unsigned work = block_work<Classes>(detail::short_block(at, n)) & ((1u << n) - 1);
-      return work != 0 ? at + __builtin_ctz(work) : end;
-    }
-    for (; end - at >= 16; at += 16) {
-      if (const unsigned work = work_at(at)) return at + __builtin_ctz(work);
-    }
-    if (at == end) return end;
-    // The rest in one block ending with the text, the bytes seen already left out.
-    const unsigned work = work_at(end - 16) >> (16 - (end - at));
-    return work != 0 ? at + __builtin_ctz(work) : end;
+    return detail::first_marked(at, end, [](__m128i block) { return block_work<Classes>(block); });
   }
 #endif
   // Most text needs no work: a word is passed at a time.

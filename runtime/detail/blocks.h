@@ -1,5 +1,6 @@
-// Sixteen-byte blocks of short texts, for the scans that compare sixteen
-// bytes at a time. Private to the library's sources.
+// Sixteen-byte blocks for the scans that compare sixteen bytes at a time.
+// Internal to the runtime library; installed only because text.h's inline
+// byte search walks its blocks with it.
 #pragma once
 
 #ifdef __SSE2__
@@ -32,6 +33,29 @@ inline __m128i short_block(const char* at, std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) low |= std::uint64_t{static_cast<unsigned char>(at[i])} << (8 * i);
   }
   return _mm_set_epi64x(static_cast<long long>(high), static_cast<long long>(low));
+}
+
+// The first byte in [at, end) whose bit is set in the mask `bits_of` gives
+// for its block (one bit a byte, lowest first); `end` when there is none.
+// A range shorter than a block is read as one exact block, and the last
+// block of a longer one ends with the range: no byte outside it is read.
+template <typename BitsOf>
+[[gnu::always_inline]] inline const char* first_marked(const char* at, const char* end, BitsOf bits_of) {
+  if (end - at < 16) {
+    const auto n = static_cast<std::size_t>(end - at);
+    const unsigned bits = bits_of(short_block(at, n)) & ((1u << n) - 1);
+    return bits != 0 ? at + __builtin_ctz(bits) : end;
+  }
+  const auto bits_at = [&bits_of](const char* block) {
+    return static_cast<unsigned>(bits_of(_mm_loadu_si128(reinterpret_cast<const __m128i*>(block))));
+  };
+  for (; end - at >= 16; at += 16) {
+    if (const unsigned bits = bits_at(at)) return at + __builtin_ctz(bits);
+  }
+  if (at == end) return end;
+  // The bytes of the last block before `at` were seen already.
+  const unsigned bits = bits_at(end - 16) >> (16 - (end - at));
+  return bits != 0 ? at + __builtin_ctz(bits) : end;
 }
 
 }  // namespace kit::detail
