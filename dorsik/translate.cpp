@@ -48,11 +48,10 @@ struct Frame {
   char quote;
 };
 
-// The fixed pieces of each element. The light form is the XML form without
-// the angle brackets; children are indented by six spaces.
+// The fixed pieces of each element; children are indented by six spaces.
 struct Pieces {
   Frame comment, title, entry, option, trailing_comment;
-  View entry_close;
+  Piece entry_close;
 };
 constexpr Pieces xml_pieces = {
     {"<comment value=", "<comment value=\"", " />", "\" />", '"'},
@@ -61,13 +60,23 @@ constexpr Pieces xml_pieces = {
     {"      <option value=", "      <option value='", "/>\n", "'/>\n", '\''},
     {"      <comment value=", "      <comment value='", "/>\n", "'/>\n", '\''},
     "   </entry>"};
+
+// The light form is the XML form without the angle brackets.
+constexpr Piece without_brackets(const Piece& piece) {
+  Piece light("");
+  for (std::size_t i = 0; i < piece.size; ++i) {
+    if (piece.bytes[i] != '<' && piece.bytes[i] != '>') light.bytes[light.size++] = piece.bytes[i];
+  }
+  return light;
+}
+constexpr Frame without_brackets(const Frame& frame) {
+  return {without_brackets(frame.open), without_brackets(frame.open_quoted),
+          without_brackets(frame.close), without_brackets(frame.quoted_close), frame.quote};
+}
 constexpr Pieces light_pieces = {
-    {"comment value=", "comment value=\"", " /", "\" /", '"'},
-    {"title name=", "title name=\"", " /", "\" /", '"'},
-    {"   entry name=", "   entry name=\"", "\n", "\"\n", '"'},
-    {"      option value=", "      option value='", "/\n", "'/\n", '\''},
-    {"      comment value=", "      comment value='", "/\n", "'/\n", '\''},
-    "   /entry"};
+    without_brackets(xml_pieces.comment), without_brackets(xml_pieces.title),
+    without_brackets(xml_pieces.entry),   without_brackets(xml_pieces.option),
+    without_brackets(xml_pieces.trailing_comment), without_brackets(xml_pieces.entry_close)};
 const Pieces& pieces() { return light_mode ? light_pieces : xml_pieces; }
 
 // Output is gathered here and handed to the file in blocks of this size, so
@@ -265,7 +274,7 @@ bool put_title(Sink& out, View line) {
     item = comma + 1;
   }
   if (!parts->comment.empty()) put_value(out, p.trailing_comment, parts->comment);
-  out << p.entry_close;
+  out.put(p.entry_close);
   return true;
 }
 
