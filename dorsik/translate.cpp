@@ -125,18 +125,13 @@ public:
   }
   // The text escaped straight into the block, which goes out when full.
   void put_escaped(View text, XmlEscape mode, Unfit unfit) {
-    if (detail::short_and_plain(text)) {
-      *this << text;
-      return;
-    }
-    while (!text.empty()) {
-      if (capacity_ - size_ < longest_escape) grow(longest_escape);
-      const EscapedPart part = escape_xml_part(text, mode, unfit, buffer_.get() + size_, capacity_ - size_);
-      size_ += part.written;
-      replaced_unfit = replaced_unfit || part.replaced_unfit;
-      text.remove_prefix(part.read);
-      if (!text.empty()) flush_if_full();
-    }
+    const auto room = [this](std::size_t n) {
+      flush_if_full();
+      if (capacity_ - size_ < n) grow(n);
+      return std::make_pair(buffer_.get() + size_, capacity_ - size_);
+    };
+    const auto used = [this](std::size_t n) { size_ += n; };
+    if (escape_xml_into(text, mode, unfit, room, used)) replaced_unfit = true;
   }
   // false once a write has failed.
   bool flush_if_full() {

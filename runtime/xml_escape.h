@@ -3,14 +3,18 @@
 // XML, what XML 1.0 cannot hold in any form becomes U+FFFD in the same pass.
 //
 // The one loop, escape_xml_part, writes straight into a block of the
-// caller's, a part at a time as room allows; escape_xml hands the same to a
-// callback. The scan for the next byte that needs work and the step for that
+// caller's, a part at a time as room allows; escape_xml_into escapes a whole
+// text so into a block the caller sends or grows, and escape_xml hands the
+// same to a callback. The scan for the next byte that needs work and the step for that
 // byte are here as well, for callers that only ask whether a text needs any.
 #pragma once
 
 #include <array>
 #include <cstddef>
 #include <string_view>
+#include <utility>
+
+#include "runtime/text.h"
 
 namespace kit {
 
@@ -100,26 +104,49 @@ inline bool short_and_plain(std::string_view text) {
 }
 // escape_xml gathers its output in pieces of this size, on the stack.
 inline constexpr std::size_t escape_piece_bytes = 1024;
+
+// The loop of escape_xml_into, apart from its inline test for the short
+// plain texts that are most of them.
+template <typename Room, typename Used>
+[[gnu::noinline]] bool escape_parts_into(std::string_view text, XmlEscape mode, Unfit unfit, Room& room,
+                                         Used& used) {
+  bool replaced = false;
+  while (!text.empty()) {
+    const std::pair<char*, std::size_t> free = room(longest_escape);
+    const EscapedPart part = escape_xml_part(text, mode, unfit, free.first, free.second);
+    used(part.written);
+    replaced = replaced || part.replaced_unfit;
+    text.remove_prefix(part.read);
+  }
+  return replaced;
+}
 }  // namespace detail
+
+// Escapes the whole text for `mode` into a block of the caller's, part by
+// part: `room(n)` makes at least n bytes free there (by sending or growing
+// the block) and returns where they start and how many are free; `used(n)`
+// counts the n bytes just written. Returns whether unfit bytes became U+FFFD.
+template <typename Room, typename Used>
+inline bool escape_xml_into(std::string_view text, XmlEscape mode, Unfit unfit, Room&& room, Used&& used) {
+  if (detail::short_and_plain(text)) {
+    copy_bytes(room(text.size()).first, text);
+    used(text.size());
+    return false;
+  }
+  return detail::escape_parts_into(text, mode, unfit, room, used);
+}
 
 // Hands `put` the text escaped for `mode`, as a series of string views, each
 // valid during its call alone. An empty text gives no call. Returns whether
 // unfit bytes became U+FFFD.
 template <typename Put>
 inline bool escape_xml(std::string_view text, XmlEscape mode, Unfit unfit, Put&& put) {
-  if (detail::short_and_plain(text)) {
-    if (!text.empty()) put(text);
-    return false;
-  }
   char piece[detail::escape_piece_bytes];
-  bool replaced = false;
-  while (!text.empty()) {
-    const EscapedPart part = escape_xml_part(text, mode, unfit, piece, sizeof piece);
-    put(std::string_view(piece, part.written));
-    replaced = replaced || part.replaced_unfit;
-    text.remove_prefix(part.read);
-  }
-  return replaced;
+  return escape_xml_into(
+      text, mode, unfit, [&piece](std::size_t) { return std::make_pair(piece, sizeof piece); },
+      [&](std::size_t n) {
+        if (n != 0) put(std::string_view(piece, n));
+      });
 }
 
 }  // namespace kit

@@ -79,17 +79,12 @@ public:
   // Text for XML, escaped straight into the block; what XML cannot hold
   // becomes U+FFFD.
   void escaped(std::string_view s, XmlEscape mode) {
-    if (detail::short_and_plain(s)) {
-      text(s);
-      return;
-    }
-    while (!s.empty()) {
-      if (sizeof block_ - used_ < longest_escape) flush();
-      const EscapedPart part = escape_xml_part(s, mode, Unfit::replace, block_ + used_, sizeof block_ - used_);
-      used_ += part.written;
-      out_.replaced_unfit = out_.replaced_unfit || part.replaced_unfit;
-      s.remove_prefix(part.read);
-    }
+    const auto room = [this](std::size_t n) {
+      if (sizeof block_ - used_ < n) flush();
+      return std::make_pair(block_ + used_, sizeof block_ - used_);
+    };
+    const auto used = [this](std::size_t n) { used_ += n; };
+    if (escape_xml_into(s, mode, Unfit::replace, room, used)) out_.replaced_unfit = true;
   }
 
   // A name or a header line: as it stands, but for what XML cannot hold.
