@@ -1,3 +1,5 @@
+import os
+
 example = "[General]\n# main settings\nname = Demo\nlist = a, b ; two items\n"
 edge = (
     "[ Network ]\n[Network\n[]\n#[Old]\n#\n#note\n"
@@ -59,21 +61,9 @@ CASES = [
     ("cr-only-line-ends", "-xml conf.txt", {"conf.txt": example.replace("\n", "\r")}, None),
 ]
 
-# Sources as Windows and Linux tools write them: each is read in the
-# encoding its first bytes tell and converted to UTF-8.
-accented = "[G\u00e9n\u00e9ral]\nprice = 5 \u20ac\nquote = \u201chi\u201d\nname = M\u00fcller\n"
-latin = "[Stra\u00dfe]\nname = M\u00fcller\nsign = \u00b1\u00bd\n"
-wide = "\ufeff[General]\r\nname = Zo\u00eb \U0001F600\r\n"
-controls = "[General]\nbell = a\x07b\nvtab = x\x0by\x0b\nfeed = \x0cz\n"
-later_bad = b"[Caf\xc3\xa9]\nname = ok\ncut = a\xff b\n"
-CASES += [
-    ("windows-1252", "-xml conf.txt", {"conf.txt": accented.encode("cp1252")}, None),
-    ("latin-1", "-xml conf.txt", {"conf.txt": latin.encode("latin-1")}, None),
-    ("utf-16le", "-xml conf.txt", {"conf.txt": wide.encode("utf-16-le")}, None),
-    ("utf-16be", "-xml conf.txt", {"conf.txt": wide.encode("utf-16-be")}, None),
-    ("control-characters", "-xml conf.txt", {"conf.txt": controls}, None),
-    ("invalid-utf8-later-line", "-xml conf.txt", {"conf.txt": later_bad}, None),
-]
+# Sources in the encodings either program detects.
+exec(open(os.path.join(os.path.dirname(__file__), "encodings.py")).read())
+CASES += encoding_cases("-xml", "conf.txt")
 CASES += [
     ("control-characters-light", "-light conf.txt", {"conf.txt": controls}, None),
 ]

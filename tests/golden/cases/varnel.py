@@ -1,3 +1,5 @@
+import os
+
 example = "[main]\ncolor = red ; note\n"
 reader = (
     "; Settings\n"
@@ -82,21 +84,9 @@ CASES += [
     ("no-element-replaces-target", "setup.ini", {"setup.ini": "[]", "setup.xml": "<stale />\n"}, None),
 ]
 
-# Sources as Windows and Linux tools write them: each is read in the
-# encoding its first bytes tell and converted to UTF-8.
-accented = "[G\u00e9n\u00e9ral]\nprice = 5 \u20ac\nquote = \u201chi\u201d\nname = M\u00fcller\n"
-latin = "[Stra\u00dfe]\nname = M\u00fcller\nsign = \u00b1\u00bd\n"
-wide = "\ufeff[General]\r\nname = Zo\u00eb \U0001F600\r\n"
-controls = "[General]\nbell = a\x07b\nvtab = x\x0by\x0b\nfeed = \x0cz\n"
-later_bad = b"[Caf\xc3\xa9]\nname = ok\ncut = a\xff b\n"
-CASES += [
-    ("windows-1252", "-expand setup.ini", {"setup.ini": accented.encode("cp1252")}, None),
-    ("latin-1", "-expand setup.ini", {"setup.ini": latin.encode("latin-1")}, None),
-    ("utf-16le", "-expand setup.ini", {"setup.ini": wide.encode("utf-16-le")}, None),
-    ("utf-16be", "-expand setup.ini", {"setup.ini": wide.encode("utf-16-be")}, None),
-    ("control-characters", "-expand setup.ini", {"setup.ini": controls}, None),
-    ("invalid-utf8-later-line", "-expand setup.ini", {"setup.ini": later_bad}, None),
-]
+# Sources in the encodings either program detects.
+exec(open(os.path.join(os.path.dirname(__file__), "encodings.py")).read())
+CASES += encoding_cases("-expand", "setup.ini")
 
 # "-" names standard input as the source and standard output as the target;
 # a filter run writes no intermediate file, and its messages go to
