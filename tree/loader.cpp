@@ -120,14 +120,33 @@ void hand_over_piece() {
   loader.piece.clear();
 }
 
+// Shows the event's element name. Expat's bytes last only through the
+// callback, so a handler that may read the name between events gets a copy.
+// The builder reads it only inside the callback: it is shown Expat's bytes,
+// and only the top element's end, which the state shows after a load, is
+// copied.
+void show_name(const XML_Char* name, bool copy) {
+  if (!copy) {
+    loader.state.name = name;
+    return;
+  }
+  loader.name.assign(name);
+  loader.state.name = loader.name;
+}
+
+// Ends the builder's look at Expat's bytes.
+void hide_name() {
+  if (loader.direct) loader.state.name = loader.name;
+}
+
 void XMLCALL on_start(void*, const XML_Char* name, const XML_Char** attributes) {
   guarded([&] {
     hand_over_piece();
-    loader.name.assign(name);
-    loader.state.name = loader.name;
+    show_name(name, !loader.direct);
     loader.state.attributes = attributes;
     loader.handler(event_start);
     loader.state.attributes = nullptr;
+    hide_name();
     ++loader.state.depth;
   });
 }
@@ -136,9 +155,9 @@ void XMLCALL on_end(void*, const XML_Char* name) {
   guarded([&] {
     hand_over_piece();
     --loader.state.depth;
-    loader.name.assign(name);
-    loader.state.name = loader.name;
+    show_name(name, !loader.direct || loader.state.depth == 0);
     loader.handler(event_end);
+    hide_name();
   });
 }
 
@@ -225,6 +244,7 @@ class ParseGuard {
 public:
   explicit ParseGuard(XML_Parser parser) : parser_(parser) {}
   ~ParseGuard() {
+    hide_name();  // a handler that threw left it on Expat's bytes
     XML_ParserFree(parser_);
     loader.parser = nullptr;
     loader.running = false;

@@ -32,6 +32,7 @@ TEST(LoaderPlacement, NestingFollowsDepthAgainstPreviousDepth) {
   const int parents[] = {0, 0, 1, 1, 3, 1};  // of a, b, c, d, e in document order
   for (int i = 1; i <= 5; ++i) EXPECT_EQ(dom.node(i).parent(), parents[i]) << i;
   EXPECT_EQ(dom.cursor(), 1);  // back on the top element
+  EXPECT_EQ(kit::loader_state().name, "a");  // its end was the last event
   EXPECT_EQ(top(tree_of("<r>\n <a><b><c/></b></a>\n\n <d><e/></d> <f/>\n</r>\n")),
             "r(a(b(c)) d(e) f)");
 }
