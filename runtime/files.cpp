@@ -3,6 +3,7 @@
 #include "runtime/array.h"
 #include "runtime/dyn.h"
 #include "runtime/unicode.h"
+#include "runtime/detail/blocks.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,7 +14,7 @@
 #include <ctime>
 #include <string>
 
-#ifdef __SSE2__
+#if KIT_SSE2
 #include <emmintrin.h>
 #endif
 
@@ -201,7 +202,7 @@ void LineReader::settle_ascii(std::size_t from) {
   const unsigned char* const text = reinterpret_cast<const unsigned char*>(buffer_.data());
   std::size_t at = from;
   // Sixteen bytes, or a word, at a time while no byte is above 0x7F.
-#ifdef __SSE2__
+#if KIT_SSE2
   while (at + 16 <= end_ &&
          _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text + at))) == 0) {
     at += 16;

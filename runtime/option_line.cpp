@@ -49,7 +49,7 @@ Marks marks_by_bytes(std::string_view line) {
 
 // The same, sixteen bytes at a time where the processor compares that many.
 Marks marks_of(std::string_view line) {
-#ifdef __SSE2__
+#if KIT_SSE2
   Marks marks;
   const __m128i semicolon = _mm_set1_epi8(';'), quote = _mm_set1_epi8('"');
   const __m128i equals = _mm_set1_epi8('='), colon = _mm_set1_epi8(':');

@@ -118,7 +118,7 @@ inline void copy_bytes(char* out, std::string_view bytes) {
 // values are short: sixteen bytes are tested at a time inline, the last
 // block ending with the range, which costs less than a call for each.
 inline const char* find_byte(const char* at, const char* end, char c) {
-#ifdef __SSE2__
+#if KIT_SSE2
   const __m128i wanted = _mm_set1_epi8(c);
   return detail::first_marked(at, end, [wanted](__m128i block) {
     return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, wanted)));

@@ -117,7 +117,7 @@ template <unsigned char Classes> [[gnu::always_inline]] inline bool word_needs_w
   return found != 0;
 }
 
-#ifdef __SSE2__
+#if KIT_SSE2
 // The same for sixteen bytes at once.
 // One bit for each of the sixteen bytes that needs work, lowest first.
 template <unsigned char Classes> [[gnu::always_inline]] inline unsigned block_work(__m128i block) {
@@ -142,7 +142,7 @@ template <unsigned char Classes> [[gnu::always_inline]] inline unsigned block_wo
 // How many bytes at a time the scan passes: a machine word, or sixteen
 // where the processor compares that many at once.
 enum class Width { word, wide };
-#ifdef __SSE2__
+#if KIT_SSE2
 constexpr Width widest = Width::wide;
 #else
 constexpr Width widest = Width::word;
@@ -151,7 +151,7 @@ constexpr Width widest = Width::word;
 template <unsigned char Classes, Width W>
 [[gnu::always_inline]] inline const char* scan(const char* at, const char* end) {
   if constexpr (Classes == 0) return end;
-#ifdef __SSE2__
+#if KIT_SSE2
   if constexpr (W == Width::wide) {
     return detail::first_marked(at, end, [](__m128i block) { return block_work<Classes>(block); });
   }

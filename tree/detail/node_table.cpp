@@ -1,5 +1,7 @@
 #include "tree/detail/node_table.h"
 
+#include "runtime/detail/blocks.h"
+
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -10,7 +12,7 @@
 #include <stdexcept>
 #include <utility>
 
-#ifdef __SSE2__
+#if KIT_SSE2
 #include <emmintrin.h>
 #endif
 
@@ -292,7 +294,7 @@ void NodeTable::pack(Element& placed, const Element& from) {
 // Name, data, then names and values in turn; data is free text and stays
 // in full. An own block holds only texts in full, with read_slack bytes of
 // room after its end: a short text is read, and copied, in whole words.
-#ifdef __SSE2__
+#if KIT_SSE2
 namespace {
 
 // The first n of 16 bytes, n from 0 to 16, as masks of whole bytes.
@@ -310,7 +312,7 @@ constexpr KeepMasks keep_masks;
 #endif
 
 bool Words::holds(const Slot& slot, const char* bytes, std::size_t size) {
-#ifdef __SSE2__
+#if KIT_SSE2
   // The text and the slot's key compared sixteen bytes at once.
   const __m128i text = _mm_and_si128(
       _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)),
