@@ -76,7 +76,8 @@ public:
 
   // Calls visit(AttributeView) for every attribute in order.
   template <typename Visit> void each_attribute(Visit&& visit) const {
-    for (std::size_t at = attributes_start(); at < block_.size_bytes();) visit(attribute_at(at));
+    std::size_t at = attributes_start();
+    for (std::uint32_t left = block_.count(); left != 0; --left) visit(attribute_at(at));
   }
 
   // The attribute cursor: 0 and not valid at creation.
@@ -186,7 +187,7 @@ private:
   std::int32_t next_ = 0;
   std::int32_t child_ = 0;
   std::int32_t parent_ = 0;
-  // The kind shares a word with the last link, so that a node takes 32 bytes.
+  // The kind shares a word with the last link, so that a node takes 24 bytes.
   std::uint32_t last_ : 30;
   std::uint32_t kind_ : 2;
   union {

@@ -11,7 +11,19 @@ namespace kit {
 
 using detail::ElementBlock;
 
-const char ElementBlock::empty_block[ElementBlock::empty_size] = {0, 0};
+std::array<ElementBlock::EmptyBlock, 2> ElementBlock::empty_blocks =
+    ElementBlock::make_empty_blocks();
+
+void ElementBlock::release_own(char* bytes) noexcept {
+  std::unique_ptr<char[]>(bytes - own_front).reset();
+}
+
+std::uint32_t ElementBlock::walked_size() const {
+  std::size_t at = 0;
+  const std::size_t texts = 2 + 2 * std::size_t{count()};
+  for (std::size_t text = 0; text < texts; ++text) detail::skip_text(bytes(), at);
+  return static_cast<std::uint32_t>(at);
+}
 
 namespace {
 
@@ -59,7 +71,7 @@ Element::Element(const Element& other) : Element() { *this = other; }
 
 Element& Element::operator=(const Element& other) {
   if (this == &other) return *this;
-  if (other.block_.bytes() == ElementBlock::empty_bytes()) {
+  if (other.block_.is_empty_block()) {
     block_.clear();
     return *this;
   }
@@ -71,7 +83,9 @@ Element& Element::operator=(const Element& other) {
   if (other.block_.is_own()) {
     std::memcpy(out, from, size);
   } else {
-    for (std::size_t at = 0; at < other.block_.size_bytes();) out = put_text(out, get_text(from, at));
+    for (std::size_t at = 0, end = other.block_.size_bytes(); at < end;) {
+      out = put_text(out, get_text(from, at));
+    }
   }
   block_.adopt(std::move(block));
   block_.set_size(static_cast<std::uint32_t>(size));
@@ -85,7 +99,7 @@ Element::Element(Element&& other) noexcept : Element() { *this = std::move(other
 
 Element& Element::operator=(Element&& other) noexcept {
   if (this == &other) return *this;
-  if (other.block_.is_own() || other.block_.bytes() == ElementBlock::empty_bytes()) {
+  if (other.block_.is_own() || other.block_.is_empty_block()) {
     block_ = std::move(other.block_);
     return *this;
   }
@@ -101,7 +115,9 @@ std::size_t Element::spelt_size() const {
   if (block_.is_own()) return block_.size_bytes();
   const char* bytes = block_.bytes();
   std::size_t size = 0;
-  for (std::size_t at = 0; at < block_.size_bytes();) size += text_size(get_text(bytes, at));
+  for (std::size_t at = 0, end = block_.size_bytes(); at < end;) {
+    size += text_size(get_text(bytes, at));
+  }
   return size;
 }
 
@@ -121,7 +137,9 @@ void Element::make_own(std::size_t needed) {
   std::unique_ptr<char[]> block = allocate(std::max(needed, size), room);
   char* out = block.get() + own_front;
   const char* const from = block_.bytes();
-  for (std::size_t at = 0; at < block_.size_bytes();) out = put_text(out, get_text(from, at));
+  for (std::size_t at = 0, end = block_.size_bytes(); at < end;) {
+    out = put_text(out, get_text(from, at));
+  }
   block_.adopt(std::move(block));
   block_.set_size(static_cast<std::uint32_t>(size));
   set_header(block_.own_bytes(), OwnHeader{room, static_cast<std::uint32_t>(attributes_start())});
@@ -262,14 +280,14 @@ void Element::add_attribute(const Attribute& attribute) {
 }
 
 bool Element::has_attribute(const Text& name) const {
-  for (std::size_t at = attributes_start(); at < block_.size_bytes();) {
+  for (std::size_t at = attributes_start(), end = block_.size_bytes(); at < end;) {
     if (same_nocase(attribute_at(at).name, name.view())) return true;
   }
   return false;
 }
 
 Text Element::get_attribute(const Text& name) const {
-  for (std::size_t at = attributes_start(); at < block_.size_bytes();) {
+  for (std::size_t at = attributes_start(), end = block_.size_bytes(); at < end;) {
     const AttributeView attribute = attribute_at(at);
     if (same_nocase(attribute.name, name.view())) return Text(attribute.value);
   }
@@ -290,11 +308,11 @@ void Element::set_attribute_value(const Text& name, const Text& value) {
 void Element::merge_from(const Element& other) {
   // Taken first, words spelt out: other may be this element.
   std::string attributes;
-  for (std::size_t at = other.attributes_start(); at < other.block_.size_bytes();) {
+  for (std::size_t at = other.attributes_start(), end = other.block_.size_bytes(); at < end;) {
     const std::string_view text = get_text(other.block_.bytes(), at);
-    const std::size_t end = attributes.size();
-    attributes.resize(end + text_size(text));
-    put_text(&attributes[end], text);
+    const std::size_t taken = attributes.size();
+    attributes.resize(taken + text_size(text));
+    put_text(&attributes[taken], text);
   }
   const std::uint32_t added = other.block_.count();
   set_data(Text(other.data_view()));

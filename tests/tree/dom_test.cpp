@@ -484,6 +484,44 @@ TEST(DomWords, ElementsReadBackTheSameEverywhere) {
   EXPECT_EQ(moved.get_attribute("k3"), "vvv");
 }
 
+// A table keeps an element's attribute count, and its cursor flag beside
+// the chunk's shift, in front of the bytes: counts of several bytes, and
+// words read after the flag changed, come back the same.
+TEST(DomWords, CountsAndTheCursorFlagKeptInFrontOfTheBytes) {
+  const int counts[] = {127, 128, 300, 16384};
+  Dom dom;
+  for (const int count : counts) {
+    Element e{Text("option")};
+    for (int i = 0; i < count; ++i) e.append_attribute("active", i % 2 ? "true" : "false");
+    if (dom.is_empty()) {
+      dom.add_element_child(e);
+    } else {
+      dom.add_element_next(e);
+    }
+  }
+  const Dom copied = dom;
+  for (const Dom* tree : {static_cast<const Dom*>(&dom), &copied}) {
+    for (int index = 1; index <= 4; ++index) {
+      const Element& e = tree->node(index).element();
+      int seen = 0;
+      e.each_attribute([&](const kit::AttributeView& a) {
+        EXPECT_EQ(a.value, seen++ % 2 ? "true" : "false");
+        EXPECT_EQ(a.name, "active");
+      });
+      EXPECT_EQ(seen, counts[index - 1]);
+      EXPECT_EQ(e.attribute_count(), counts[index - 1]);
+    }
+  }
+  dom.set_cursor(2);
+  Element& borrowed = dom.current_element();
+  EXPECT_FALSE(borrowed.attribute_cursor_valid());
+  borrowed.reset_attribute_cursor();
+  EXPECT_TRUE(borrowed.attribute_cursor_valid());
+  EXPECT_EQ(borrowed.name(), "option");
+  EXPECT_EQ(borrowed.cursor_attribute_value(), "false");
+  EXPECT_EQ(borrowed.attribute_count(), 128);
+}
+
 // Comment payloads and element bytes live in the table's chunks, which go
 // after the nodes whatever the order of destruction would otherwise be; the
 // sanitizer build sees any node that outlives its chunk.

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "runtime/text.h"
+#include "tree/detail/payloads.h"
 
 namespace kit::detail {
 
@@ -64,9 +65,10 @@ inline char* put_text(char* out, std::string_view text) {
 }
 
 // What a node table writes at the start of each chunk it keeps element
-// bytes in. A chunk is aligned to a power of two, 2^shift, and the byte in
-// front of an element's bytes gives the shift, so that the header, and the
-// words the bytes use, are found from the bytes alone.
+// bytes in. A chunk is aligned to a power of two, 2^shift, and the flags
+// byte in front of an element's bytes gives the shift (see
+// tree/detail/payloads.h), so that the header, and the words the bytes use,
+// are found from the bytes alone.
 struct ChunkHeader {
   const std::string_view* words;             // the table's words, by number
 };
@@ -74,7 +76,7 @@ struct ChunkHeader {
 // The word a node table keeps under that number for the bytes of `block`,
 // which it holds.
 inline std::string_view held_word(const char* block, std::size_t number) {
-  const unsigned shift = static_cast<unsigned char>(block[-1]);
+  const unsigned shift = static_cast<unsigned char>(block[-1]) & ElementBlock::shift_bits;
   const std::uintptr_t start =
       reinterpret_cast<std::uintptr_t>(block - 1) & ~((std::uintptr_t{1} << shift) - 1);
   return reinterpret_cast<const ChunkHeader*>(start)->words[number];

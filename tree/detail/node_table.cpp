@@ -18,27 +18,20 @@
 
 namespace kit::detail {
 
-// Large trees hold millions of nodes: a node stays within 32 bytes.
-static_assert(sizeof(Node) <= 32, "Node grew");
+// Large trees hold millions of nodes: a node stays within 24 bytes.
+static_assert(sizeof(Node) <= 24, "Node grew");
 
-ExtraHandle::ExtraHandle(std::unique_ptr<Extra> own) noexcept
-    : own_(std::move(own)), storage_(Storage::own) {}
+ExtraHandle::ExtraHandle(std::unique_ptr<Extra> own) noexcept : extra_(own.release()) {}
 
-ExtraHandle::ExtraHandle(ExtraHandle&& other) noexcept : storage_(other.storage_) {
-  if (storage_ == Storage::own) {
-    new (&own_) std::unique_ptr<Extra>(std::move(other.own_));
-  } else {
-    in_table_ = other.in_table_;
-    // The other handle no longer ends the Extra's life.
-    other.in_table_ = nullptr;
-  }
+ExtraHandle::Storage ExtraHandle::storage() const {
+  return extra_->in_table ? Storage::in_table : Storage::own;
 }
 
-ExtraHandle::~ExtraHandle() {
-  if (storage_ == Storage::own) {
-    own_.~unique_ptr();
-  } else if (in_table_ != nullptr) {
-    in_table_->~Extra();  // the table frees the memory itself, after its nodes
+void ExtraHandle::Release::operator()(Extra* extra) const noexcept {
+  if (extra->in_table) {
+    extra->~Extra();  // the table frees the memory itself, after its nodes
+  } else {
+    std::unique_ptr<Extra>(extra).reset();
   }
 }
 
@@ -271,14 +264,22 @@ Node& NodeTable::emplace() {
 void NodeTable::pack(Element& placed, const Element& from) {
   const ElementBlock& source = from.block_;
   const std::uint32_t count = source.count();
-  const bool valid = source.valid();
+  // In front of the bytes: the count, then the flags byte (see
+  // tree/detail/payloads.h).
+  const std::size_t front = mark_size(count) + 1;
   // Written in full the bytes take at most this much (words only shorten
   // them), and the copy of a short text may store a few bytes past its end.
   const std::size_t most = from.spelt_size() + ElementBlock::read_slack;
   unsigned shift = 0;
-  char* const block = take(most + 1, shift);
-  block[0] = static_cast<char>(shift);
-  char* const start = block + 1;
+  char* const block = take(front + most, shift);
+  char* at = block + front - 2;
+  for (std::uint32_t left = count;; --at) {
+    *at = static_cast<char>((left & 0x7F) | (left >= 0x80 ? 0x80 : 0));
+    left >>= 7;
+    if (left == 0) break;
+  }
+  block[front - 1] = static_cast<char>(shift | (source.valid() ? ElementBlock::valid_flag : 0));
+  char* const start = block + front;
   const std::size_t size = source.is_own() ? pack_own(start, source) : pack_any(start, from);
   if (free_ == start + most) {
     // What the words saved goes back to the chunk.
@@ -286,9 +287,6 @@ void NodeTable::pack(Element& placed, const Element& from) {
     left_ += most - size;
   }
   placed.block_.borrow(start);
-  placed.block_.set_size(static_cast<std::uint32_t>(size));
-  placed.block_.set_count(count);
-  placed.block_.set_valid(valid);
 }
 
 // Name, data, then names and values in turn; data is free text and stays
@@ -386,8 +384,8 @@ std::size_t NodeTable::pack_any(char* const start, const Element& from) {
   const char* const bytes = source.bytes();
   char* out = start;
   std::size_t kind = 0;
-  std::size_t segment = 0;
-  for (std::size_t at = 0; at < source.size_bytes(); ++segment) {
+  const std::size_t segments = 2 + 2 * std::size_t{source.count()};
+  for (std::size_t at = 0, segment = 0; segment < segments; ++segment) {
     const std::string_view text = get_text(bytes, at);
     std::size_t number = Words::none;
     if (text.size() - 1 < Words::longest_at(segment)) {
@@ -414,7 +412,7 @@ void NodeTable::push_back(const Element& element) { pack(emplace().element_, ele
 
 void NodeTable::push_back(Text&& comment) {
   Node& placed = emplace();
-  Extra* const extra = new (take_aligned(sizeof(Extra))) Extra{std::move(comment), nullptr};
+  Extra* const extra = new (take_aligned(sizeof(Extra))) Extra{std::move(comment), nullptr, true};
   placed.hold(ExtraHandle::in_table(extra), NodeKind::comment);
 }
 
@@ -450,7 +448,6 @@ void NodeTable::set_data(Element& element, std::string_view data) {
   put_text(out + data_start, data);
   left_ = left_ + old_size - size;
   free_ = out + size;
-  block.set_size(static_cast<std::uint32_t>(size));
 }
 
 }  // namespace kit::detail

@@ -19,6 +19,7 @@ namespace kit::detail {
 struct Extra {
   Text comment;
   std::unique_ptr<ScriptBlock> script;       // in script nodes only: comments stay small
+  bool in_table = false;                     // made in a table's chunks, which free it
 };
 
 // A mask of the first n bytes of a machine word in memory, n below 8.
@@ -220,7 +221,13 @@ private:
   static constexpr unsigned limit_shift = 12;  // the doubling blocks end at 4096 nodes
   static constexpr unsigned doubling_nodes = 2u << limit_shift;  // all the doubling blocks hold
   static constexpr unsigned doubling_blocks = limit_shift - first_shift + 2;
-  static constexpr unsigned slab_nodes = static_cast<unsigned>(slab_bytes / sizeof(Node));
+  // Past the doubling blocks each holds a power of two of nodes, so that an
+  // index is found by shifts, in whole huge pages: the fewest that take one.
+  static constexpr unsigned slab_nodes = [] {
+    unsigned nodes = 1;
+    while (nodes * sizeof(Node) < slab_bytes || nodes * sizeof(Node) % slab_bytes != 0) nodes *= 2;
+    return nodes;
+  }();
   static std::size_t capacity(std::size_t block);
   // The block and the place in it of a node index.
   static std::pair<std::size_t, std::size_t> locate(unsigned index) {
