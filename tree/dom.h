@@ -106,6 +106,7 @@ private:
   void replace_segment(std::size_t at, std::string_view bytes);  // the element's own
   void replace_data(std::string_view data);
   std::size_t cursor() const;                  // byte offset of the cursor attribute
+  bool attribute_at_cursor() const;
   void set_cursor(std::size_t at);
 
   // A change that would take the element past max_element_bytes is ignored.

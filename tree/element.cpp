@@ -11,7 +11,7 @@ namespace kit {
 
 using detail::ElementBlock;
 
-std::array<ElementBlock::EmptyBlock, 2> ElementBlock::empty_blocks =
+const std::array<ElementBlock::EmptyBlock, 2> ElementBlock::empty_blocks =
     ElementBlock::make_empty_blocks();
 
 void ElementBlock::release_own(char* bytes) noexcept {
@@ -280,14 +280,17 @@ void Element::add_attribute(const Attribute& attribute) {
 }
 
 bool Element::has_attribute(const Text& name) const {
-  for (std::size_t at = attributes_start(), end = block_.size_bytes(); at < end;) {
+  // Bounded by the count: a borrowed block's size is walked, not kept.
+  std::size_t at = attributes_start();
+  for (std::uint32_t left = block_.count(); left != 0; --left) {
     if (same_nocase(attribute_at(at).name, name.view())) return true;
   }
   return false;
 }
 
 Text Element::get_attribute(const Text& name) const {
-  for (std::size_t at = attributes_start(), end = block_.size_bytes(); at < end;) {
+  std::size_t at = attributes_start();
+  for (std::uint32_t left = block_.count(); left != 0; --left) {
     const AttributeView attribute = attribute_at(at);
     if (same_nocase(attribute.name, name.view())) return Text(attribute.value);
   }
@@ -347,14 +350,19 @@ void Element::advance_attribute_cursor() {
   }
 }
 
+bool Element::attribute_at_cursor() const {
+  // A borrowed block's cursor is on the first attribute, if it has one.
+  return block_.is_own() ? cursor() < block_.size_bytes() : block_.count() != 0;
+}
+
 Text Element::cursor_attribute_name() const {
   std::size_t at = cursor();
-  return at < block_.size_bytes() ? Text(attribute_at(at).name) : Text();
+  return attribute_at_cursor() ? Text(attribute_at(at).name) : Text();
 }
 
 Text Element::cursor_attribute_value() const {
   std::size_t at = cursor();
-  return at < block_.size_bytes() ? Text(attribute_at(at).value) : Text();
+  return attribute_at_cursor() ? Text(attribute_at(at).value) : Text();
 }
 
 void ScriptBlock::add_line(const Text& line) { lines_.push_back(Line{line, level_}); }

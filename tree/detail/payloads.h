@@ -129,10 +129,10 @@ private:
   // a possible free of the shared empty block, which that test excludes.
   [[gnu::noinline]] static void release_own(char* bytes) noexcept;
   // A front as long as an own block's, ending in a count of 0 and the
-  // flags, then an empty name and empty data. Never written: set_valid
-  // moves between the two.
+  // flags, then an empty name and empty data. Read-only: set_valid moves
+  // between the two.
   using EmptyBlock = std::array<char, own_front + 2>;
-  static std::array<EmptyBlock, 2> empty_blocks;
+  static const std::array<EmptyBlock, 2> empty_blocks;
   static constexpr std::array<EmptyBlock, 2> make_empty_blocks() {
     std::array<EmptyBlock, 2> blocks{};
     blocks[1][own_front - 1] = static_cast<char>(valid_flag);
