@@ -272,12 +272,7 @@ void NodeTable::pack(Element& placed, const Element& from) {
   const std::size_t most = from.spelt_size() + ElementBlock::read_slack;
   unsigned shift = 0;
   char* const block = take(front + most, shift);
-  char* at = block + front - 2;
-  for (std::uint32_t left = count;; --at) {
-    *at = static_cast<char>((left & 0x7F) | (left >= 0x80 ? 0x80 : 0));
-    left >>= 7;
-    if (left == 0) break;
-  }
+  ElementBlock::put_borrowed_count(block + front - 2, count);
   block[front - 1] = static_cast<char>(shift | (source.valid() ? ElementBlock::valid_flag : 0));
   char* const start = block + front;
   const std::size_t size = source.is_own() ? pack_own(start, source) : pack_any(start, from);

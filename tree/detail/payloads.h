@@ -103,7 +103,15 @@ public:
   }
 
   // The count of a borrowed block: a mark ending two bytes in front of its
-  // bytes, its groups of seven bits lowest first going backwards.
+  // bytes, its groups of seven bits lowest first going backwards. The
+  // writer starts at that byte, `at`, and takes as many as mark_size says.
+  static void put_borrowed_count(char* at, std::uint32_t count) {
+    for (;; --at) {
+      *at = static_cast<char>((count & 0x7F) | (count >= 0x80 ? 0x80 : 0));
+      count >>= 7;
+      if (count == 0) return;
+    }
+  }
   static std::uint32_t borrowed_count(const char* bytes) {
     const char* at = bytes - 2;
     std::uint32_t count = 0;
