@@ -180,6 +180,7 @@ private:
   // and offered to the system as huge pages.
   static constexpr std::size_t slab_bytes = std::size_t{1} << 21;
   static constexpr unsigned slab_shift = 21;
+  static_assert(slab_shift <= ElementBlock::shift_bits, "a chunk's shift fits the flags byte");
   static void* slab_allocate(std::size_t bytes);
   static void slab_release(void* memory, std::size_t bytes) noexcept;
   // Node blocks come from the slabs once they are large.
