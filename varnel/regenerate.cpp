@@ -1,4 +1,6 @@
-#include <string>
+#include <algorithm>
+#include <cstring>
+#include <memory>
 
 #include "varnel/ini.h"
 
@@ -7,6 +9,34 @@ namespace kit::varnel {
 namespace {
 
 using View = std::string_view;
+
+// One line being built, reused from line to line. Its appends are inline,
+// with one test for room: a line takes a handful of them.
+class Line {
+public:
+  Line& operator+=(View bytes) {
+    if (capacity_ - size_ < bytes.size()) grow(bytes.size());
+    if (!bytes.empty()) std::memcpy(bytes_.get() + size_, bytes.data(), bytes.size());
+    size_ += bytes.size();
+    return *this;
+  }
+  Line& operator+=(char c) { return *this += View(&c, 1); }
+  void clear() { size_ = 0; }
+  bool empty() const { return size_ == 0; }
+  View view() const { return View(bytes_.get(), size_); }
+
+private:
+  void grow(std::size_t more) {
+    const std::size_t capacity = std::max({std::size_t{256}, 2 * capacity_, size_ + more});
+    std::unique_ptr<char[]> bigger(new char[capacity]);
+    if (size_ > 0) std::memcpy(bigger.get(), bytes_.get(), size_);
+    bytes_ = std::move(bigger);
+    capacity_ = capacity;
+  }
+  std::unique_ptr<char[]> bytes_;
+  std::size_t size_ = 0;
+  std::size_t capacity_ = 0;
+};
 
 bool is_blank(View text) {
   for (char c : text) {
@@ -30,13 +60,13 @@ View attribute(const Element& element, View name) {
 }
 
 // The lines are built into one reused buffer; the views handed out point there.
-void put_title(std::string& line, const Element& element) {
+void put_title(Line& line, const Element& element) {
   line += '[';
   line += expand_mode ? attribute(element, "name") : element.name_view();
   line += "]\n";
 }
 
-void put_option(std::string& line, const Element& element) {
+void put_option(Line& line, const Element& element) {
   View key, value, active;
   bool key_found = false;
   bool value_found = false;
@@ -71,13 +101,13 @@ void put_option(std::string& line, const Element& element) {
   line += '\n';
 }
 
-void put_comment_node(std::string& line, View text) {
+void put_comment_node(Line& line, View text) {
   if (!is_blank(text)) line += comment_prefix.view();
   line += text;
   line += '\n';
 }
 
-void put_node(std::string& line, const Node& node) {
+void put_node(Line& line, const Node& node) {
   if (node.is_comment()) {
     put_comment_node(line, node.comment().view());
     return;
@@ -101,30 +131,30 @@ void put_node(std::string& line, const Node& node) {
 }  // namespace
 
 Text title_line(const Element& element) {
-  std::string line;
+  Line line;
   put_title(line, element);
-  return Text(std::move(line));
+  return Text(line.view());
 }
 
 Text option_line(const Element& element) {
-  std::string line;
+  Line line;
   put_option(line, element);
-  return Text(std::move(line));
+  return Text(line.view());
 }
 
 Text comment_node_line(const Text& text) {
-  std::string line;
+  Line line;
   put_comment_node(line, text.view());
-  return Text(std::move(line));
+  return Text(line.view());
 }
 
 bool regenerate_ini(const std::function<bool(View line)>& write_line) {
-  std::string line;
+  Line line;
   // Only the top-level chain: inline comments below options are not lines.
   for (int i = 1; i > 0 && i < ini_tree.node_count(); i = ini_tree.node(i).next()) {
     line.clear();
     put_node(line, ini_tree.node(i));
-    if (!line.empty() && !write_line(line)) return false;
+    if (!line.empty() && !write_line(line.view())) return false;
   }
   return true;
 }
