@@ -143,8 +143,8 @@ private:
 // nodes stay valid as the table grows; element bytes and comment payloads
 // packed end to end in chunks the table owns. Blocks double from a small
 // first one up to a limit, so a small tree stays small and a large one
-// wastes little; past that each block and chunk is mapped on its own, in
-// whole runs of slab_bytes.
+// wastes little; past that each block and chunk fills a huge page, so that
+// a large tree takes its memory in few page faults.
 class NodeTable {
 public:
   NodeTable();
@@ -176,9 +176,8 @@ public:
   void clear();                                // releases every node, chunk and word
 
 private:
-  // Blocks and chunks this large are mapped on their own, aligned to this
-  // size (the largest chunk's shift); the size of a huge page, in which
-  // a system may back them.
+  // The size of a huge page: blocks and chunks this large are aligned to it
+  // and offered to the system as huge pages.
   static constexpr std::size_t slab_bytes = std::size_t{1} << 21;
   static constexpr unsigned slab_shift = 21;
   static_assert(slab_shift <= ElementBlock::shift_bits, "a chunk's shift fits the flags byte");
@@ -224,7 +223,7 @@ private:
   static constexpr unsigned doubling_nodes = 2u << limit_shift;  // all the doubling blocks hold
   static constexpr unsigned doubling_blocks = limit_shift - first_shift + 2;
   // Past the doubling blocks each holds a power of two of nodes, so that an
-  // index is found by shifts, in whole slabs: the fewest that take one.
+  // index is found by shifts, in whole huge pages: the fewest that take one.
   static constexpr unsigned slab_nodes = [] {
     unsigned nodes = 1;
     while (nodes * sizeof(Node) < slab_bytes || nodes * sizeof(Node) % slab_bytes != 0) nodes *= 2;
@@ -242,7 +241,7 @@ private:
     return {index / slab_nodes + doubling_blocks, index % slab_nodes};
   }
 
-  // Chunks double from a small first one up to a slab; a chunk never
+  // Chunks double from a small first one up to a huge page; a chunk never
   // moves or shrinks while the table holds nodes.
   static constexpr unsigned first_chunk_shift = 12;
   std::vector<Block> blocks_;

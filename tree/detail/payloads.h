@@ -24,7 +24,7 @@ namespace kit::detail {
 // element copies borrowed bytes into an own block before it changes them.
 class ElementBlock {
 public:
-  // The flags byte's bits. A chunk's shift is at most that of a slab
+  // The flags byte's bits. A chunk's shift is at most that of a huge page
   // (21), so six bits hold it.
   static constexpr unsigned char own_flag = 0x80;
   static constexpr unsigned char valid_flag = 0x40;
