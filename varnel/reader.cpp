@@ -38,23 +38,26 @@ const Text active_true("true");
 const Text active_false("false");
 
 // What each byte may be in a name: a first character, a later one, or a
-// byte of a character above ASCII (for the parser to judge). A table, as
-// every key and section name is checked.
-constexpr unsigned char name_start = 1, name_later = 2, above_ascii = 4;
+// byte of a character above ASCII (for the parser to judge); `fits` is set
+// for all but the ASCII bytes no name may hold. A table, as every key and
+// section name is checked.
+constexpr unsigned char name_start = 1, name_later = 2, above_ascii = 4, fits = 8;
 constexpr auto name_bytes = [] {
   std::array<unsigned char, 256> table{};
   for (unsigned c = 0; c < 256; ++c) {
     const bool start = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':';
     const bool later = start || (c >= '0' && c <= '9') || c == '-' || c == '.';
     table[c] = static_cast<unsigned char>((start ? name_start : 0) | (later ? name_later : 0) |
-                                          (c >= 0x80 ? above_ascii : 0));
+                                          (c >= 0x80 ? above_ascii : 0) |
+                                          (later || c >= 0x80 ? fits : 0));
   }
   return table;
 }();
 
 // Which characters above ASCII may stand in a name is a matter of Unicode
 // tables; the parser that will read the target knows them, so it decides.
-bool parser_accepts_name(View name) {
+// Seldom called: kept out of line, so the common check stays small.
+[[gnu::noinline]] bool parser_accepts_name(View name) {
   std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(XML_ParserCreate("UTF-8"),
                                                                       &XML_ParserFree);
   if (!parser) return false;
@@ -65,14 +68,14 @@ bool parser_accepts_name(View name) {
 
 bool is_xml_name(View name) {
   if (name.empty()) return false;
-  bool misfit = false;  // an ASCII byte no name may hold
-  unsigned seen = 0;
+  unsigned every = ~0u;  // the bits all bytes have
+  unsigned seen = 0;     // the bits some byte has
   for (const char c : name) {
     const unsigned byte = name_bytes[static_cast<unsigned char>(c)];
-    misfit |= byte == 0;
+    every &= byte;
     seen |= byte;
   }
-  if (misfit) return false;
+  if ((every & fits) == 0) return false;
   if ((seen & above_ascii) != 0) return parser_accepts_name(name);
   return (name_bytes[static_cast<unsigned char>(name.front())] & name_start) != 0;
 }

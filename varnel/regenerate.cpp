@@ -151,10 +151,12 @@ Text comment_node_line(const Text& text) {
 bool regenerate_ini(const std::function<bool(View line)>& write_line) {
   Line line;
   // Only the top-level chain: inline comments below options are not lines.
-  for (int i = 1; i > 0 && i < ini_tree.node_count(); i = ini_tree.node(i).next()) {
+  for (int i = 1; i > 0 && i < ini_tree.node_count();) {
+    const Node& node = ini_tree.node(i);
     line.clear();
-    put_node(line, ini_tree.node(i));
+    put_node(line, node);
     if (!line.empty() && !write_line(line.view())) return false;
+    i = node.next();
   }
   return true;
 }
