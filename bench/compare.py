@@ -8,8 +8,9 @@ the 100 MB inputs in bench/data, then runs each conversion of both builds
 alternately (REV, current, REV, current...) after one warm-up each, so that
 a slow phase of a shared machine falls on both sides. For each it prints the
 median CPU time (user + system) and peak memory of each side and the ratio
-REV / current: above 1 the current tree is faster; last, the share of the
-current side's time that was the system's (reading and writing files).
+REV / current: above 1 the current tree is faster; then the share of the
+current side's time that was the system's (reading and writing files), and
+last the ratio of the user times alone, which swing far less.
 Outputs go to a scratch folder on a RAM disk (/dev/shm) where there is one,
 so that the disk's own costs do not blur the comparison, and are removed,
 untimed, before each run. The machine's load average is printed before and
@@ -110,8 +111,9 @@ def main():
             ("varnel -expand", "varnel", ["-expand", "setup100.ini", "out.xml"]),
         ]
         only = [o for o in args.only.split(",") if o]
-        print("%-28s %9s %9s %7s %9s %9s %7s" % ("median of %d" % args.runs, "old s", "new s",
-                                             "old/new", "old MiB", "new MiB", "new sys"))
+        print("%-28s %9s %9s %7s %9s %9s %7s %9s" % ("median of %d" % args.runs, "old s", "new s",
+                                                 "old/new", "old MiB", "new MiB", "new sys",
+                                                 "user o/n"))
         for label, program, argv in cases:
             if only and not any(o in label for o in only):
                 continue
@@ -136,11 +138,15 @@ def main():
                         system[side].append(sys_cpu)
                         peaks[side].append(peak)
             mo, mn = statistics.median(times["old"]), statistics.median(times["new"])
+            user = {side: statistics.median(t - s for t, s in zip(times[side], system[side]))
+                    for side in times}
             # How much of the new side's time the system took: reading and
-            # writing files, which no change to the conversion can spare.
-            print("%-28s %9.3f %9.3f %7.2f %9.1f %9.1f %6.0f%%" % (label, mo, mn, mo / mn,
+            # writing files, which no change to the conversion can spare and
+            # which swings most on a shared machine; the user times' ratio
+            # shows the conversion's own change apart from it.
+            print("%-28s %9.3f %9.3f %7.2f %9.1f %9.1f %6.0f%% %9.2f" % (label, mo, mn, mo / mn,
                   max(peaks["old"]) / 1024, max(peaks["new"]) / 1024,
-                  100 * statistics.median(system["new"]) / mn))
+                  100 * statistics.median(system["new"]) / mn, user["old"] / user["new"]))
         if not only:
             for program, flags in (("tree_bench", ["--benchmark_filter=Build"]),
                                    ("loader_bench", [])):
