@@ -44,6 +44,22 @@ void set_header(char* bytes, const OwnHeader& header) {
   std::memcpy(bytes - own_front, &header, sizeof header);
 }
 
+// Calls visit(text) for every text of the block in order (name, data, then
+// each attribute's name and value), words spelt out. Bounded by the count,
+// so that a borrowed block, whose size is not kept, is read once.
+template <typename Visit> void each_text(const ElementBlock& block, Visit&& visit) {
+  const char* const bytes = block.bytes();
+  std::size_t at = 0;
+  for (std::size_t left = 2 + 2 * std::size_t{block.count()}; left != 0; --left) {
+    visit(get_text(bytes, at));
+  }
+}
+
+// Writes the block's texts in full at `out`, spelt_size() bytes.
+void spell_out(char* out, const ElementBlock& block) {
+  each_text(block, [&out](std::string_view text) { out = put_text(out, text); });
+}
+
 // A block with room for at least `needed` bytes: up to what the allocator's
 // block holds anyway (16-byte steps, 8 bytes of its own), so that a few
 // short attributes fit one small block.
@@ -78,14 +94,11 @@ Element& Element::operator=(const Element& other) {
   const std::size_t size = other.spelt_size();
   std::uint32_t room = 0;
   std::unique_ptr<char[]> block = allocate(size, room);
-  char* out = block.get() + own_front;
-  const char* from = other.block_.bytes();
+  char* const out = block.get() + own_front;
   if (other.block_.is_own()) {
-    std::memcpy(out, from, size);
+    std::memcpy(out, other.block_.bytes(), size);
   } else {
-    for (std::size_t at = 0, end = other.block_.size_bytes(); at < end;) {
-      out = put_text(out, get_text(from, at));
-    }
+    spell_out(out, other.block_);
   }
   block_.adopt(std::move(block));
   block_.set_size(static_cast<std::uint32_t>(size));
@@ -113,11 +126,8 @@ Element& Element::operator=(Element&& other) noexcept {
 
 std::size_t Element::spelt_size() const {
   if (block_.is_own()) return block_.size_bytes();
-  const char* bytes = block_.bytes();
   std::size_t size = 0;
-  for (std::size_t at = 0, end = block_.size_bytes(); at < end;) {
-    size += text_size(get_text(bytes, at));
-  }
+  each_text(block_, [&size](std::string_view text) { size += text_size(text); });
   return size;
 }
 
@@ -135,11 +145,7 @@ void Element::make_own(std::size_t needed) {
   // The words are spelt out; a borrowed block's cursor is at the first attribute.
   const std::size_t size = spelt_size();
   std::unique_ptr<char[]> block = allocate(std::max(needed, size), room);
-  char* out = block.get() + own_front;
-  const char* const from = block_.bytes();
-  for (std::size_t at = 0, end = block_.size_bytes(); at < end;) {
-    out = put_text(out, get_text(from, at));
-  }
+  spell_out(block.get() + own_front, block_);
   block_.adopt(std::move(block));
   block_.set_size(static_cast<std::uint32_t>(size));
   set_header(block_.own_bytes(), OwnHeader{room, static_cast<std::uint32_t>(attributes_start())});
