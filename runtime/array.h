@@ -152,6 +152,14 @@ private:
   void renumber();
   void swap_elements(int i, int j);
   bool any_equal_to(const Dyn& value) const;      // value == some element, by a scan
+  // Whether two arrays are equal, keys included, and their order as < and >
+  // take it (0 when equal or not ordered), in one walk that relates each
+  // nested pair once: nesting costs no repeated walks. Beside the Dyn rules.
+  struct Comparison {
+    bool equal;
+    int order;
+  };
+  static Comparison relation(const Array& a, const Array& b);
 
   std::vector<Key> keys_;
   std::vector<Text> text_keys_;                   // in element order

@@ -110,19 +110,6 @@ Relation relate(const Dyn& a, const Dyn& b) {
   return {};
 }
 
-// Array order: -1, 0 or 1, shorter first, then the first differing value.
-int array_order(const Array& a, const Array& b) {
-  if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
-  for (int i = 0; i < a.size(); ++i) {
-    const Dyn x = a.at(i), y = b.at(i);
-    if (x == y) continue;
-    if (x < y) return -1;
-    if (x > y) return 1;
-    return 0;
-  }
-  return 0;
-}
-
 }  // namespace
 
 // ---- construction and copying ----
@@ -669,18 +656,41 @@ bool operator==(const Dyn& a, const Dyn& b) {
 
 bool operator<(const Dyn& a, const Dyn& b) {
   if (a.held_ == Dyn::Held::number && b.held_ == Dyn::Held::number) return a.payload_.number < b.payload_.number;
-  if (b.type() == tag::array) return a.array() != nullptr && array_order(*a.array(), *b.array()) < 0;
+  if (b.type() == tag::array) return a.array() != nullptr && *a.array() < *b.array();
   return relate(a, b).order < 0;
 }
 
 bool operator>(const Dyn& a, const Dyn& b) {
   if (a.held_ == Dyn::Held::number && b.held_ == Dyn::Held::number) return a.payload_.number > b.payload_.number;
-  if (b.type() == tag::array) return a.array() != nullptr && array_order(*a.array(), *b.array()) > 0;
+  if (b.type() == tag::array) return a.array() != nullptr && *a.array() > *b.array();
   return relate(a, b).order > 0;
 }
 
-bool operator<(const Array& a, const Array& b) { return array_order(a, b) < 0; }
-bool operator>(const Array& a, const Array& b) { return array_order(a, b) > 0; }
+Array::Comparison Array::relation(const Array& a, const Array& b) {
+  if (a.size() != b.size()) return {false, a.size() < b.size() ? -1 : 1};
+  bool keys_equal = true;
+  for (std::size_t i = 0; i < a.values_.size(); ++i) {
+    const Dyn& x = a.values_[i];
+    const Dyn& y = b.values_[i];
+    // The first values that differ decide, as Dyn == and < tell them apart.
+    if (y.type() == tag::array) {
+      if (x.array() == nullptr) return {false, 0};
+      const Comparison nested = relation(*x.array(), *y.array());
+      if (!nested.equal) return {false, nested.order};
+    } else {
+      const Relation scalar = relate(x, y);
+      if (!scalar.equal) return {false, scalar.order};
+    }
+    if (keys_equal) {
+      const Probe kx = a.probe_at(static_cast<int>(i)), ky = b.probe_at(static_cast<int>(i));
+      keys_equal = kx.number == ky.number && kx.text == ky.text;
+    }
+  }
+  return {keys_equal, 0};
+}
+
+bool operator<(const Array& a, const Array& b) { return Array::relation(a, b).order < 0; }
+bool operator>(const Array& a, const Array& b) { return Array::relation(a, b).order > 0; }
 
 // ---- indexing and array operations ----
 

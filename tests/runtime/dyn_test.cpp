@@ -330,6 +330,19 @@ TEST(DynComparison, Arrays) {
   Array keyed;
   keyed.set("a", 1);
   EXPECT_FALSE(Dyn(keyed) == Dyn(list({1})));
+  // Nested arrays are ordered by their first differing values, and each
+  // level is walked once: deep nesting answers at once.
+  Dyn big(2), small(1);
+  for (int depth = 0; depth < 64; ++depth) {
+    big = Dyn(list({0, big}));
+    small = Dyn(list({0, small}));
+  }
+  EXPECT_TRUE(big > small);
+  EXPECT_FALSE(big < small);
+  EXPECT_FALSE(big == small);
+  EXPECT_FALSE(Dyn(list({keyed})) < Dyn(list({list({1})})));  // equal values, other keys
+  EXPECT_FALSE(Dyn(list({keyed})) > Dyn(list({list({1})})));
+  EXPECT_TRUE(Dyn(list({list({1}), 1})) < Dyn(list({list({2}), 0})));
 }
 
 TEST(DynIndexing, PositionsKeysAndMismatches) {
