@@ -368,6 +368,9 @@ int Dom::append_copy_below_first_element(const Dom& source, int index) {
     cursor_ = first;
     return copy_chain_as_child(source, index);
   }
+  // The walk starts at the last child recorded, which every append moves
+  // on: appending many chains one at a time walks each child once.
+  if (at(first).last_ != 0) last = static_cast<int>(at(first).last_);
   while (at(last).next_ != 0) last = at(last).next_;
   cursor_ = last;
   return copy_chain_as_next(source, index);

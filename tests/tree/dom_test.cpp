@@ -198,6 +198,13 @@ TEST(DomCopy, InsertAfterKeepsTheFollowingSiblings) {
   dom.append_copy_below_first_element(other, 3);
   dom.append_copy_below_first_element(other, 3);
   EXPECT_EQ(top(dom), "x(w w) y(y1) z");
+  // Children added ahead, or the last one unlinked, leave the append at the end.
+  dom.set_cursor(1);
+  dom.add_element_child(element("v"));
+  dom.set_cursor(dom.node(1).last());
+  dom.unlink();
+  dom.append_copy_below_first_element(other, 3);
+  EXPECT_EQ(top(dom), "x(v w w) y(y1) z");
   EXPECT_EQ(Dom().append_copy_below_first_element(other, 1), 0);
 }
 
