@@ -307,11 +307,36 @@ void Element::set_attribute_value(const Text& name, const Text& value) {
   // Without a match nothing changes, and a borrowed block stays where it is.
   if (!has_attribute(name)) return;
   if (!block_.is_own()) make_own(0);
-  for (std::size_t at = attributes_start(); at < block_.size_bytes();) {
-    const bool match = same_nocase(get_text(block_.bytes(), at), name.view());
-    if (match) replace_segment(at, value.view());
-    skip_text(block_.bytes(), at);
+  // The attributes are written anew in one pass: replacing the values one
+  // at a time would move the rest of the block again for every match.
+  const char* const bytes = block_.bytes();
+  const std::size_t start = attributes_start();
+  const std::size_t size = block_.size_bytes();
+  const std::size_t cursor_at = cursor();
+  std::size_t new_cursor = cursor_at;
+  std::string attributes;
+  std::string written_value(text_size(value.view()), '\0');
+  put_text(&written_value[0], value.view());
+  for (std::size_t at = start; at < size;) {
+    if (at == cursor_at) new_cursor = start + attributes.size();
+    const std::size_t name_at = at;
+    const bool match = same_nocase(get_text(bytes, at), name.view());
+    const std::size_t value_at = at;
+    skip_text(bytes, at);
+    attributes.append(bytes + name_at, value_at - name_at);
+    if (match) {
+      attributes.append(written_value);
+    } else {
+      attributes.append(bytes + value_at, at - value_at);
+    }
   }
+  const std::size_t grown = start + attributes.size();
+  if (grown > max_element_bytes) return;
+  if (cursor_at >= size) new_cursor = grown;
+  make_own(grown);
+  std::memcpy(block_.own_bytes() + start, attributes.data(), attributes.size());
+  block_.set_size(static_cast<std::uint32_t>(grown));
+  set_cursor(new_cursor);
 }
 
 void Element::merge_from(const Element& other) {
