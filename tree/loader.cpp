@@ -314,6 +314,8 @@ bool feed_text(XML_Parser parser, std::string_view text) {
   return true;
 }
 
+void keep_leading_comments();
+
 // Runs one parse with the handler, the document coming from `feed_with`;
 // false at once for a null handler or from inside a handler.
 template <typename Feed> bool parse_with(EventHandler handler, Feed&& feed_with) {
@@ -329,7 +331,9 @@ template <typename Feed> bool parse_with(EventHandler handler, Feed&& feed_with)
   XML_SetElementHandler(parser, on_start, on_end);
   XML_SetCharacterDataHandler(parser, on_text);
   XML_SetCommentHandler(parser, on_comment);
-  return feed_with(parser);
+  const bool parsed = feed_with(parser);
+  if (!parsed) keep_leading_comments();
+  return parsed;
 }
 
 // The builder's steps.
@@ -438,6 +442,19 @@ void put_trailing_comment(Dom& dom, Text text) {
   dom.set_cursor(loader.top);
 }
 
+// A comment inside an element: below the element started last while it
+// holds nothing yet, else after the cursor node.
+void put_comment(Dom& dom, Text text) {
+  if (goes_below(dom)) {
+    dom.add_comment_child(std::move(text));
+    loader.below = true;
+  } else if (dom.current_next() == 0) {
+    dom.add_comment_next(std::move(text));
+  } else {
+    insert_next(dom, Node(std::move(text)));
+  }
+}
+
 void build_comment(Dom& dom) {
   const std::string_view comment = loader.state.comment;
   std::string wrapped;
@@ -452,15 +469,20 @@ void build_comment(Dom& dom) {
     }
     return;
   }
-  Text text(std::move(wrapped));
-  if (goes_below(dom)) {
-    dom.add_comment_child(std::move(text));
-    loader.below = true;
-  } else if (dom.current_next() == 0) {
-    dom.add_comment_next(std::move(text));
-  } else {
-    insert_next(dom, Node(std::move(text)));
+  put_comment(dom, Text(std::move(wrapped)));
+}
+
+// A parse that failed before the top element started keeps the comments
+// met so far, placed as any other comment; they are not lost with it.
+void keep_leading_comments() {
+  if (!loader.direct || loader.top != 0 || loader.leading.empty()) return;
+  try {
+    Dom& dom = builder_dom();
+    for (std::string& comment : loader.leading) put_comment(dom, Text(std::move(comment)));
+  } catch (const std::bad_alloc&) {
+  } catch (const std::length_error&) {
   }
+  loader.leading.clear();
 }
 
 void write_out(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
