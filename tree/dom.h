@@ -129,6 +129,7 @@ public:
   int level() const { return level_; }
 
   void rewind() { cursor_ = 0; }
+  void skip_to_end() { cursor_ = line_count(); }  // as if every line had been read
   bool has_more() const { return cursor_ < line_count(); }
   Text next_line();                            // "" (cursor kept) when none is left
   int level_at_cursor() const;                 // 0 when no line is at the cursor

@@ -132,6 +132,15 @@ public:
     }
   }
 
+  // A written script is left as read through, its cursor at its end; the
+  // tree's cursor stays where it was.
+  void read_through(int script) {
+    const int cursor = dom_.cursor();
+    dom_.set_cursor(script);
+    dom_.current_script().skip_to_end();
+    dom_.set_cursor(cursor);
+  }
+
   void open(const Element& element, bool has_children) {
     indent();
     if (xml()) byte('<');
@@ -200,6 +209,7 @@ public:
             indent();
             data(line.text.view());
           }
+          read_through(index);
         } else {
           // At its own depth, as the element it loads back as would be.
           out_.level = depth;

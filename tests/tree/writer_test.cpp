@@ -181,6 +181,9 @@ TEST(Writers, CommentsAndScriptLines) {
             "</top>\n"
             "x&lt;y\n"
             "      no feed<comment data=\"c2\" />\n");
+  // The write reads the script through and leaves the tree's cursor alone.
+  EXPECT_EQ(dom.cursor(), 6);
+  EXPECT_FALSE(dom.node(5).script().has_more());
 }
 
 TEST(Writers, StoreReportsWhetherTheFileWasWritten) {
