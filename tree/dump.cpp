@@ -9,13 +9,18 @@ namespace kit {
 
 namespace {
 
-// One link line, as dump_link writes it.
-void add_link(std::string& out, const Dom& dom, std::string_view label, int index) {
-  if (index == 0) return;
+// One link line, as dump_link writes it; the index of the element it
+// names, or `named` when it names none.
+int add_link(std::string& out, const Dom& dom, std::string_view label, int index, int named = 0) {
+  if (index == 0) return named;
   out.append(label).append(": ");
   const Node& node = dom.node(index);
-  if (node.is_element()) out.append(node.element().name_view());
+  if (node.is_element()) {
+    out.append(node.element().name_view());
+    named = index;
+  }
   out += '\n';
+  return named;
 }
 
 // The bytes as they are, NUL bytes included.
@@ -28,16 +33,17 @@ void dump_nodes(Dom& dom) {
   out.to_file = false;
   out.level = 1;
   std::string lines;  // one node's lines, written at once
+  int named = -1;     // the element named last
   for (int index = 0; index < dom.node_count(); ++index) {
     const Node& node = dom.node(index);
     lines.clear();
     switch (node.kind()) {
       case NodeKind::element:
         lines.append("ELEMENT:").append(node.element().name_view()) += '\n';
-        add_link(lines, dom, "parent", node.parent());
-        add_link(lines, dom, "child ", node.child());
-        add_link(lines, dom, "next  ", node.next());
-        add_link(lines, dom, "last  ", node.last());
+        named = add_link(lines, dom, "parent", node.parent(), index);
+        named = add_link(lines, dom, "child ", node.child(), named);
+        named = add_link(lines, dom, "next  ", node.next(), named);
+        named = add_link(lines, dom, "last  ", node.last(), named);
         lines += '\n';
         break;
       case NodeKind::script:
@@ -48,6 +54,14 @@ void dump_nodes(Dom& dom) {
         break;
     }
     put_text(dom, lines);
+  }
+  // The current payload follows the elements named, as a walk through them
+  // leaves it; the cursor stays.
+  if (named >= 0) {
+    const int cursor = dom.cursor();
+    dom.set_cursor(named);
+    dom.current_element();
+    dom.set_cursor(cursor);
   }
 }
 

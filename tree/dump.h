@@ -10,7 +10,8 @@ namespace kit {
 
 // Every node from index 0 up, with its links: "ELEMENT:name" and its link
 // lines then a blank line, "SCRIPT n lines" or "COMMENT length=n". Sets the
-// Dom's sink to standard output and its indentation level to 1.
+// Dom's sink to standard output and its indentation level to 1; the current
+// payload ends on the element named last, the cursor where it was.
 void dump_nodes(Dom& dom);
 
 // "label: name\n" through the Dom's sink, the name only for a link to an

@@ -33,6 +33,7 @@ TEST(Dump, LinksNameOnlyElements) {
   dom.add_script_next(script);                    // 3
   dom.add_comment_next(Text("abc"));              // 4
   dom.add_element_next(Element{Text("last")});    // 5
+  dom.root();
   EXPECT_EQ(dumped(dom),
             "ELEMENT:document\nchild : first\nlast  : last\n\n"
             "ELEMENT:first\nchild : inner\nnext  : \n\n"
@@ -40,6 +41,9 @@ TEST(Dump, LinksNameOnlyElements) {
             "SCRIPT 2 lines\n"
             "COMMENT length=3\n"
             "ELEMENT:last\n\n");
+  // The payload follows the elements named; the cursor stays.
+  EXPECT_EQ(dom.current_payload().name(), "last");
+  EXPECT_EQ(dom.cursor(), 0);
 }
 
 TEST(Dump, PrintElementWithoutQuotesAroundValues) {
