@@ -61,7 +61,10 @@ Array collect(const Dom& dom, const Text& key);
 // along the rest of the target chain is appended, with all the source
 // elements after it, at the end of that chain; so are the source elements
 // left when the target chain ends first. A childless target element takes
-// copies of its match's children.
+// copies of its match's children, which are not merged again with the
+// children they copy (that would add each unmatched one twice). The target's
+// cursor starts at its root and moves with the copies; the source is only
+// read, its cursor left where it was.
 bool merge_tree(Dom& target, const Dom& source);
 // The same from the given nodes (0 is the root); true, and nothing done for
 // an index outside its Dom.
@@ -70,7 +73,8 @@ bool merge_tree_at(Dom& target, const Dom& source, int target_index, int source_
 // Like merge_tree, but any two same-named elements match: for each pair it
 // prints "completing <target tag> with <source tag>\n" and "data <target
 // data> with <source data>\n", then runs complete_element on them. A
-// childless target element takes copies of its match's children.
+// childless target element takes copies of its match's children, not
+// completed again with them. The cursors as for merge_tree.
 void complete_tree(Dom& target, const Dom& source);
 
 // Prints "source (<source data>) target (<target data>)\n". When the target
