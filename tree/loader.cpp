@@ -480,6 +480,7 @@ void keep_leading_comments() {
     Dom& dom = builder_dom();
     for (std::string& comment : loader.leading) put_comment(dom, Text(std::move(comment)));
   } catch (const std::bad_alloc&) {
+    // Out of room: the parse has failed and said why already.
   } catch (const std::length_error&) {
   }
   loader.leading.clear();
