@@ -137,6 +137,7 @@ Dom::Dom(const Dom& other)
       output_(other.output_),
       full_close_(other.full_close_),
       found_(other.found_),
+      chains_cut_(other.chains_cut_),
       name_(other.name_),
       payload_(other.payload_),
       cursor_(other.cursor_),
@@ -155,6 +156,7 @@ Dom& Dom::operator=(Dom&& other) {
     output_ = other.output_;
     full_close_ = other.full_close_;
     found_ = other.found_;
+    chains_cut_ = other.chains_cut_;
     name_ = std::move(other.name_);
     payload_ = other.payload_;
     cursor_ = other.cursor_;
@@ -183,6 +185,7 @@ void Dom::reset() {
   cursor_ = 0;
   payload_ = 0;
   found_ = true;
+  chains_cut_ = false;
 }
 
 void Dom::copy_from(const Dom& other) {
@@ -232,6 +235,7 @@ int Dom::link_next() {
   Node& node = at(index);
   Node& current = at(cursor_);
   const int parent = current.parent_;
+  if (current.next_ != 0) chains_cut_ = true;
   current.next_ = index;
   at(parent).last_ = index;
   node.next_ = node.child_ = node.last_ = 0;
@@ -369,8 +373,9 @@ int Dom::append_copy_below_first_element(const Dom& source, int index) {
     return copy_chain_as_child(source, index);
   }
   // The walk starts at the last child recorded, which every append moves
-  // on: appending many chains one at a time walks each child once.
-  if (at(first).last_ != 0) last = static_cast<int>(at(first).last_);
+  // on: appending many chains one at a time walks each child once. Once a
+  // chain was cut that record may lie outside it, and the walk starts over.
+  if (!chains_cut_ && at(first).last_ != 0) last = static_cast<int>(at(first).last_);
   while (at(last).next_ != 0) last = at(last).next_;
   cursor_ = last;
   return copy_chain_as_next(source, index);
@@ -514,6 +519,7 @@ void Dom::unlink() {
     at(before).next_ = current.next_;
   }
   if (parent.last_ == cursor_) parent.last_ = before;
+  chains_cut_ = true;
 }
 
 }  // namespace kit

@@ -352,6 +352,9 @@ private:
   Output output_;
   bool full_close_ = false;
   bool found_ = true;
+  // Some node left its parent's chain (unlinked, or cut off by an add_next):
+  // a last link recorded from it may then lie outside the chain.
+  bool chains_cut_ = false;
   Text name_;
   int payload_ = 0;                            // the node whose element is the current payload
   int cursor_ = 0;

@@ -203,8 +203,14 @@ TEST(DomCopy, InsertAfterKeepsTheFollowingSiblings) {
   dom.add_element_child(element("v"));
   dom.set_cursor(dom.node(1).last());
   dom.unlink();
+  const int detached = dom.cursor();
   dom.append_copy_below_first_element(other, 3);
   EXPECT_EQ(top(dom), "x(v w w) y(y1) z");
+  // A node added after the detached one is recorded last, outside the chain.
+  dom.set_cursor(detached);
+  dom.add_element_next(element("lost"));
+  dom.append_copy_below_first_element(other, 3);
+  EXPECT_EQ(top(dom), "x(v w w w) y(y1) z");
   EXPECT_EQ(Dom().append_copy_below_first_element(other, 1), 0);
 }
 
