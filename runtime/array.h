@@ -154,7 +154,8 @@ private:
   bool any_equal_to(const Dyn& value) const;      // value == some element, by a scan
   // Whether two arrays are equal, keys included, and their order as < and >
   // take it (0 when equal or not ordered), in one walk that relates each
-  // nested pair once: nesting costs no repeated walks. Beside the Dyn rules.
+  // nested pair once, however deep the nesting. Defined in dyn.cpp, as it
+  // relates values by the Dyn rules.
   struct Comparison {
     bool equal;
     int order;

@@ -110,6 +110,14 @@ Relation relate(const Dyn& a, const Dyn& b) {
   return {};
 }
 
+// Array order compares values as a copy of each holds them, and the copy of
+// a typed array is an alias of it (tag 50), which equals a reference to it.
+const Dyn& as_copied(const Dyn& value, Dyn& alias) {
+  if (value.type() != tag::typed_array && value.type() != tag::typed_numbers) return value;
+  alias = value;
+  return alias;
+}
+
 }  // namespace
 
 // ---- construction and copying ----
@@ -670,8 +678,9 @@ Array::Comparison Array::relation(const Array& a, const Array& b) {
   if (a.size() != b.size()) return {false, a.size() < b.size() ? -1 : 1};
   bool keys_equal = true;
   for (std::size_t i = 0; i < a.values_.size(); ++i) {
-    const Dyn& x = a.values_[i];
-    const Dyn& y = b.values_[i];
+    Dyn x_alias, y_alias;
+    const Dyn& x = as_copied(a.values_[i], x_alias);
+    const Dyn& y = as_copied(b.values_[i], y_alias);
     // The first values that differ decide, as Dyn == and < tell them apart.
     if (y.type() == tag::array) {
       if (x.array() == nullptr) return {false, 0};

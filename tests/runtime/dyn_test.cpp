@@ -343,6 +343,11 @@ TEST(DynComparison, Arrays) {
   EXPECT_FALSE(Dyn(list({keyed})) < Dyn(list({list({1})})));  // equal values, other keys
   EXPECT_FALSE(Dyn(list({keyed})) > Dyn(list({list({1})})));
   EXPECT_TRUE(Dyn(list({list({1}), 1})) < Dyn(list({list({2}), 0})));
+  // A typed array is compared as its alias, equal to a reference to it.
+  Array typed;
+  typed.push(Dyn(IntArray{1}));
+  typed.push(1);
+  EXPECT_TRUE(typed < list({Dyn::of_object(typed.get(0).typed_array(), tag::reference), 2}));
 }
 
 TEST(DynIndexing, PositionsKeysAndMismatches) {
