@@ -2,15 +2,14 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "runtime/byte_block.h"
 #include "runtime/command_line.h"
 #include "runtime/files.h"
 #include "runtime/option_line.h"
@@ -99,53 +98,47 @@ public:
       : file_(file), flush_at_(file != nullptr ? flush_threshold : SIZE_MAX) {}
   // Appends are on the hot path: one capacity test and one memcpy, inline.
   Sink& operator<<(View bytes) {
-    if (capacity_ - size_ < bytes.size()) grow(bytes.size());
-    copy_bytes(buffer_.get() + size_, bytes);
-    size_ += bytes.size();
+    block_ += bytes;
     return *this;
   }
   Sink& operator<<(char c) { return *this << View(&c, 1); }
   // A fixed piece alone, copied whole.
   void put(const Piece& piece) {
-    if (capacity_ - size_ < Piece::room) grow(Piece::room);
-    std::memcpy(buffer_.get() + size_, piece.bytes, Piece::room);
-    size_ += piece.size;
+    std::memcpy(block_.room(Piece::room), piece.bytes, Piece::room);
+    block_.used(piece.size);
   }
   // A value between two fixed pieces, with one test for room.
   void put(const Piece& open, View value, const Piece& close) {
     // The padding of the close piece lands past the end, in room kept for it.
-    if (capacity_ - size_ < open.size + value.size() + Piece::room) {
-      grow(open.size + value.size() + Piece::room);
-    }
-    char* to = buffer_.get() + size_;
+    char* to = block_.room(open.size + value.size() + Piece::room);
     std::memcpy(to, open.bytes, Piece::room);
     copy_bytes(to += open.size, value);
     std::memcpy(to + value.size(), close.bytes, Piece::room);
-    size_ += open.size + value.size() + close.size;
+    block_.used(open.size + value.size() + close.size);
   }
   // The text escaped straight into the block, which goes out when full.
   void put_escaped(View text, XmlEscape mode, Unfit unfit) {
     const auto room = [this](std::size_t n) {
       flush_if_full();
-      if (capacity_ - size_ < n) grow(n);
-      return std::make_pair(buffer_.get() + size_, capacity_ - size_);
+      char* const at = block_.room(n);
+      return std::make_pair(at, block_.room_left());
     };
-    const auto used = [this](std::size_t n) { size_ += n; };
+    const auto used = [this](std::size_t n) { block_.used(n); };
     if (escape_xml_into(text, mode, unfit, room, used)) replaced_unfit = true;
   }
   // false once a write has failed.
   bool flush_if_full() {
-    if (size_ >= flush_at_) flush();
+    if (block_.size() >= flush_at_) flush();
     return ok_;
   }
   bool flush() {
-    if (file_ != nullptr && size_ > 0) {
-      ok_ = ok_ && std::fwrite(buffer_.get(), 1, size_, file_) == size_;
-      size_ = 0;
+    if (file_ != nullptr && !block_.empty()) {
+      ok_ = ok_ && std::fwrite(block_.view().data(), 1, block_.size(), file_) == block_.size();
+      block_.clear();
     }
     return ok_;
   }
-  Text take() { return Text(View(buffer_.get(), size_)); }
+  Text take() { return Text(block_.view()); }
   // Whether what XML cannot hold was written as U+FFFD.
   bool replaced_unfit = false;
   // Room a translation may build a text in, kept from line to line.
@@ -154,18 +147,9 @@ public:
   LineBytes line = LineBytes::any;
 
 private:
-  void grow(std::size_t more) {
-    const std::size_t capacity = std::max(2 * capacity_, std::max(size_ + more, flush_threshold));
-    std::unique_ptr<char[]> bigger(new char[capacity]);
-    if (size_ > 0) std::memcpy(bigger.get(), buffer_.get(), size_);
-    buffer_ = std::move(bigger);
-    capacity_ = capacity;
-  }
   std::FILE* file_;
   std::size_t flush_at_;  // a text being built is never flushed
-  std::unique_ptr<char[]> buffer_;
-  std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
+  ByteBlock block_{flush_threshold};
   bool ok_ = true;
 };
 

@@ -1,7 +1,4 @@
-#include <algorithm>
-#include <cstring>
-#include <memory>
-
+#include "runtime/byte_block.h"
 #include "varnel/ini.h"
 
 namespace kit::varnel {
@@ -9,34 +6,6 @@ namespace kit::varnel {
 namespace {
 
 using View = std::string_view;
-
-// One line being built, reused from line to line. Its appends are inline,
-// with one test for room: a line takes a handful of them.
-class Line {
-public:
-  Line& operator+=(View bytes) {
-    if (capacity_ - size_ < bytes.size()) grow(bytes.size());
-    if (!bytes.empty()) std::memcpy(bytes_.get() + size_, bytes.data(), bytes.size());
-    size_ += bytes.size();
-    return *this;
-  }
-  Line& operator+=(char c) { return *this += View(&c, 1); }
-  void clear() { size_ = 0; }
-  bool empty() const { return size_ == 0; }
-  View view() const { return View(bytes_.get(), size_); }
-
-private:
-  void grow(std::size_t more) {
-    const std::size_t capacity = std::max({std::size_t{256}, 2 * capacity_, size_ + more});
-    std::unique_ptr<char[]> bigger(new char[capacity]);
-    if (size_ > 0) std::memcpy(bigger.get(), bytes_.get(), size_);
-    bytes_ = std::move(bigger);
-    capacity_ = capacity;
-  }
-  std::unique_ptr<char[]> bytes_;
-  std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
-};
 
 bool is_blank(View text) {
   for (char c : text) {
@@ -60,13 +29,13 @@ View attribute(const Element& element, View name) {
 }
 
 // The lines are built into one reused buffer; the views handed out point there.
-void put_title(Line& line, const Element& element) {
+void put_title(ByteBlock& line, const Element& element) {
   line += '[';
   line += expand_mode ? attribute(element, "name") : element.name_view();
   line += "]\n";
 }
 
-void put_option(Line& line, const Element& element) {
+void put_option(ByteBlock& line, const Element& element) {
   View key, value, active;
   bool key_found = false;
   bool value_found = false;
@@ -101,13 +70,13 @@ void put_option(Line& line, const Element& element) {
   line += '\n';
 }
 
-void put_comment_node(Line& line, View text) {
+void put_comment_node(ByteBlock& line, View text) {
   if (!is_blank(text)) line += comment_prefix.view();
   line += text;
   line += '\n';
 }
 
-void put_node(Line& line, const Node& node) {
+void put_node(ByteBlock& line, const Node& node) {
   if (node.is_comment()) {
     put_comment_node(line, node.comment().view());
     return;
@@ -131,25 +100,25 @@ void put_node(Line& line, const Node& node) {
 }  // namespace
 
 Text title_line(const Element& element) {
-  Line line;
+  ByteBlock line;
   put_title(line, element);
   return Text(line.view());
 }
 
 Text option_line(const Element& element) {
-  Line line;
+  ByteBlock line;
   put_option(line, element);
   return Text(line.view());
 }
 
 Text comment_node_line(const Text& text) {
-  Line line;
+  ByteBlock line;
   put_comment_node(line, text.view());
   return Text(line.view());
 }
 
 bool regenerate_ini(const std::function<bool(View line)>& write_line) {
-  Line line;
+  ByteBlock line;
   // Only the top-level chain: inline comments below options are not lines.
   for (int i = 1; i > 0 && i < ini_tree.node_count();) {
     const Node& node = ini_tree.node(i);
