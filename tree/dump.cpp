@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "tree/writer.h"
 
@@ -9,18 +10,14 @@ namespace kit {
 
 namespace {
 
-// One link line, as dump_link writes it; the index of the element it
-// names, or `named` when it names none.
-int add_link(std::string& out, const Dom& dom, std::string_view label, int index, int named = 0) {
-  if (index == 0) return named;
+// One link line, as dump_link writes it; whether it names an element.
+bool add_link(std::string& out, const Dom& dom, std::string_view label, int index) {
+  if (index == 0) return false;
   out.append(label).append(": ");
   const Node& node = dom.node(index);
-  if (node.is_element()) {
-    out.append(node.element().name_view());
-    named = index;
-  }
+  if (node.is_element()) out.append(node.element().name_view());
   out += '\n';
-  return named;
+  return node.is_element();
 }
 
 // The bytes as they are, NUL bytes included.
@@ -33,17 +30,20 @@ void dump_nodes(Dom& dom) {
   out.to_file = false;
   out.level = 1;
   std::string lines;  // one node's lines, written at once
-  int named = -1;     // the element named last
+  int named = 0;      // the element named last; the root at least
   for (int index = 0; index < dom.node_count(); ++index) {
     const Node& node = dom.node(index);
     lines.clear();
     switch (node.kind()) {
       case NodeKind::element:
         lines.append("ELEMENT:").append(node.element().name_view()) += '\n';
-        named = add_link(lines, dom, "parent", node.parent(), index);
-        named = add_link(lines, dom, "child ", node.child(), named);
-        named = add_link(lines, dom, "next  ", node.next(), named);
-        named = add_link(lines, dom, "last  ", node.last(), named);
+        named = index;
+        for (const auto& [label, link] : {std::pair<std::string_view, int>{"parent", node.parent()},
+                                          {"child ", node.child()},
+                                          {"next  ", node.next()},
+                                          {"last  ", node.last()}}) {
+          if (add_link(lines, dom, label, link)) named = link;
+        }
         lines += '\n';
         break;
       case NodeKind::script:
@@ -57,12 +57,10 @@ void dump_nodes(Dom& dom) {
   }
   // The current payload follows the elements named, as a walk through them
   // leaves it; the cursor stays.
-  if (named >= 0) {
-    const int cursor = dom.cursor();
-    dom.set_cursor(named);
-    dom.current_element();
-    dom.set_cursor(cursor);
-  }
+  const int cursor = dom.cursor();
+  dom.set_cursor(named);
+  dom.current_element();
+  dom.set_cursor(cursor);
 }
 
 void dump_link(Dom& dom, std::string_view label, int index) {
