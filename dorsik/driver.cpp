@@ -38,7 +38,9 @@ std::FILE* messages = stdout;
 void say(const Text& line) { write_text(messages, line); }
 
 // A note on how the run went, on standard error after the progress lines.
-void tell(const Text& file, const char* note) { std::fprintf(stderr, "%s: %s\n", file.c_str(), note); }
+void tell(const Text& file, const Text& note) {
+  std::fprintf(stderr, "%s: %s\n", file.c_str(), note.c_str());
+}
 
 void complain(const char* what, const Text& file) {
   std::fprintf(stderr, "%s %s\n", what, file.c_str());
@@ -106,6 +108,7 @@ int run_dorsik(int argc, const char* const* argv) {
       if (!to_stdout) say(target + " generated.\n");
       std::fflush(stdout);
       if (const char* note = encoding_note(result.encoding)) tell(source, note);
+      if (result.kept_lines > 0) tell(source, kept_lines_note(result.kept_lines, result.first_kept_line));
       if (result.replaced_unfit) tell(target, unfit_note);
       // On standard error the closing line comes last.
       if (to_stdout) say(target + " generated.\n");

@@ -47,18 +47,25 @@ struct Frame {
   char quote;
 };
 
-// The fixed pieces of each element; children are indented by six spaces.
+// The fixed pieces of each element, children indented by six spaces; and
+// how values are escaped between double quotes and between apostrophes.
 struct Pieces {
-  Frame comment, title, entry, option, trailing_comment;
+  Frame comment, title, entry, option, trailing_comment, kept_line;
   Piece entry_close;
+  XmlEscape quoted, in_apostrophes;
 };
+// XML readers turn a tab or carriage return in a value into a space: the
+// XML form writes them as references.
 constexpr Pieces xml_pieces = {
     {"<comment value=", "<comment value=\"", " />", "\" />", '"'},
     {"<title name=", "<title name=\"", " />", "\" />", '"'},
     {"   <entry name=", "   <entry name=\"", ">\n", "\">\n", '"'},
     {"      <option value=", "      <option value='", "/>\n", "'/>\n", '\''},
     {"      <comment value=", "      <comment value='", "/>\n", "'/>\n", '\''},
-    "   </entry>"};
+    {"<line value=", "<line value=\"", " />", "\" />", '"'},
+    "   </entry>",
+    XmlEscape::attribute,
+    XmlEscape::attribute_in_apostrophes};
 
 // The light form is the XML form without the angle brackets.
 constexpr Piece without_brackets(const Piece& piece) {
@@ -75,7 +82,10 @@ constexpr Frame without_brackets(const Frame& frame) {
 constexpr Pieces light_pieces = {
     without_brackets(xml_pieces.comment), without_brackets(xml_pieces.title),
     without_brackets(xml_pieces.entry),   without_brackets(xml_pieces.option),
-    without_brackets(xml_pieces.trailing_comment), without_brackets(xml_pieces.entry_close)};
+    without_brackets(xml_pieces.trailing_comment), without_brackets(xml_pieces.kept_line),
+    without_brackets(xml_pieces.entry_close),
+    XmlEscape::light_value,
+    XmlEscape::light_value_in_apostrophes};
 const Pieces& pieces() { return light_mode ? light_pieces : xml_pieces; }
 
 // Output is gathered here and handed to the file in blocks of this size, so
@@ -175,8 +185,7 @@ Unfit unfit() { return light_mode ? Unfit::keep : Unfit::replace; }
     out.put(open, value, close);
     return;
   }
-  const XmlEscape mode = frame.quote == '\'' && !enclosed ? XmlEscape::line_value_in_apostrophes
-                                                            : XmlEscape::line_value;
+  const XmlEscape mode = frame.quote == '\'' && !enclosed ? pieces().in_apostrophes : pieces().quoted;
   out.put(open);
   out.put_escaped(value, mode, unfit());
   out.put(close);
@@ -257,6 +266,21 @@ bool put_title(Sink& out, View line) {
   return true;
 }
 
+// A line no rule takes, whole between double quotes, so that nothing of the
+// source is lost; unlike a value it is neither trimmed nor taken as quoted.
+[[gnu::noinline]] void put_kept_line(Sink& out, View line) {
+  const Frame& frame = pieces().kept_line;
+  out << indent;
+  // Apostrophes alone need no escape between double quotes.
+  if (out.line != LineBytes::any) {
+    out.put(frame.open_quoted, line, frame.quoted_close);
+    return;
+  }
+  out.put(frame.open_quoted);
+  out.put_escaped(line, pieces().quoted, unfit());
+  out.put(frame.quoted_close);
+}
+
 [[gnu::always_inline]] inline bool put_line_parts(Sink& out, View line) {
   if (line.front() == '#' || line.front() == ';') {
     if (line.size() > 1 && line[1] == ' ') {
@@ -274,20 +298,22 @@ bool put_title(Sink& out, View line) {
   return put_property(out, line);
 }
 
-// Translates one trimmed, non-empty line; false when the line writes nothing.
+// Translates one trimmed, non-empty line; false when no rule took it and it
+// was kept as a "line" element.
 [[gnu::always_inline]] inline bool put_line(Sink& out, View line) {
   // One scan of the whole line tells for all its values.
+  const Pieces& p = pieces();
   const char* const end = line.data() + line.size();
-  const char* const first =
-      next_to_escape(line.data(), end, XmlEscape::line_value_in_apostrophes, unfit());
+  const char* const first = next_to_escape(line.data(), end, p.in_apostrophes, unfit());
   if (first == end) {
     out.line = LineBytes::plain;
-  } else if (*first == '\'' && next_to_escape(first, end, XmlEscape::line_value, unfit()) == end) {
+  } else if (*first == '\'' && next_to_escape(first, end, p.quoted, unfit()) == end) {
     out.line = LineBytes::apostrophes;
   }
-  const bool written = put_line_parts(out, line);
+  const bool taken = put_line_parts(out, line);
+  if (!taken) put_kept_line(out, line);
   out.line = LineBytes::any;
-  return written;
+  return taken;
 }
 
 bool is_directory(std::FILE* f) {
@@ -303,22 +329,29 @@ Conversion translate(std::FILE* in, std::FILE* file, const Text& source, const T
   LineReader reader(in, NulBytes::drop, Decoding::source);
   std::string joined;
   View raw;
+  long line_number = 0;  // of the physical line last read
+  Conversion done;
   while (reader.next(raw)) {
+    ++line_number;
     View line = trim_view(raw);
     if (line.empty()) continue;
+    const long first_line = line_number;
     // A line ending in "," goes on in the next one, up to the end of the input.
     if (line.back() == ',') {
       joined.assign(line);
-      while (!joined.empty() && joined.back() == ',' && reader.next(raw)) joined += rtrim_view(raw);
+      while (!joined.empty() && joined.back() == ',' && reader.next(raw)) {
+        ++line_number;
+        joined += rtrim_view(raw);
+      }
       line = joined;
     }
-    if (put_line(out, line)) out << '\n';
+    if (!put_line(out, line) && done.kept_lines++ == 0) done.first_kept_line = first_line;
+    out << '\n';
     if (!out.flush_if_full()) return {Outcome::cannot_write, target};
   }
   if (std::ferror(in)) return {Outcome::cannot_read, source};
   out << (light_mode ? "/xml\n/options" : "</options>");
   if (!out.flush() || std::fflush(file) != 0) return {Outcome::cannot_write, target};
-  Conversion done;
   done.encoding = reader.encoding();
   done.replaced_unfit = out.replaced_unfit;
   return done;

@@ -20,14 +20,18 @@ struct Conversion {
   Text file;  // the file the failure concerns; empty after a conversion
   SourceEncoding encoding = SourceEncoding::utf8;  // how the source was read
   bool replaced_unfit = false;  // the XML form put U+FFFD for what XML cannot hold
+  long kept_lines = 0;          // lines no rule took, written as "line" elements
+  long first_kept_line = 0;     // the number of the first one's first line; 0 without one
 };
 
-// Converts the whole source into the target; a source "-" is standard
-// input, a target "-" standard output (flushed, left open). The source is
-// read in the encoding its first bytes tell (see Decoding::source in
-// runtime/files.h); NUL bytes are dropped, as XML cannot carry them. A named
-// target is replaced whole (runtime/replace_file.h). On a failure reports
-// nothing itself; a source that cannot be opened leaves no target behind.
+// Converts the whole source into the target, a line at a time: a title, an
+// entry, a comment, or, for a non-blank line no rule takes, the element
+// "line" holding it whole. A source "-" is standard input, a target "-"
+// standard output (flushed, left open). The source is read in the encoding
+// its first bytes tell (see Decoding::source in runtime/files.h); NUL bytes
+// are dropped, as XML cannot carry them. A named target is replaced whole
+// (runtime/replace_file.h). On a failure reports nothing itself; a source
+// that cannot be opened leaves no target behind.
 Conversion convert_file(const Text& source, const Text& target);
 
 // `<comment value="..." />`, with "--" broken up as "- -".

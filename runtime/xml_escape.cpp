@@ -37,8 +37,9 @@ constexpr unsigned char classes_of(XmlEscape mode) {
     case XmlEscape::data: return markup | carriage_return;
     case XmlEscape::attribute: return markup | quote | line_space;
     case XmlEscape::own_quotes: return markup | line_space;
-    case XmlEscape::line_value: return markup | quote;
-    case XmlEscape::line_value_in_apostrophes: return markup | quote | apostrophe;
+    case XmlEscape::attribute_in_apostrophes: return markup | quote | apostrophe | line_space;
+    case XmlEscape::light_value: return markup | quote;
+    case XmlEscape::light_value_in_apostrophes: return markup | quote | apostrophe;
   }
   return markup;
 }
@@ -112,8 +113,10 @@ template <unsigned char Classes> [[gnu::always_inline]] inline bool word_needs_w
   if constexpr ((Classes & markup) != 0) add(markup_bytes);
   if constexpr ((Classes & quote) != 0) add(quote_bytes);
   if constexpr ((Classes & apostrophe) != 0) add(apostrophe_bytes);
-  if constexpr ((Classes & line_space) != 0) add(line_space_bytes);
-  if constexpr ((Classes & carriage_return) != 0) add(carriage_return_bytes);
+  if constexpr ((Classes & unfit_bit) == 0) {  // else found with the controls
+    if constexpr ((Classes & line_space) != 0) add(line_space_bytes);
+    if constexpr ((Classes & carriage_return) != 0) add(carriage_return_bytes);
+  }
   return found != 0;
 }
 
@@ -132,8 +135,10 @@ template <unsigned char Classes> [[gnu::always_inline]] inline unsigned block_wo
   if constexpr ((Classes & markup) != 0) add(markup_bytes);
   if constexpr ((Classes & quote) != 0) add(quote_bytes);
   if constexpr ((Classes & apostrophe) != 0) add(apostrophe_bytes);
-  if constexpr ((Classes & line_space) != 0) add(line_space_bytes);
-  if constexpr ((Classes & carriage_return) != 0) add(carriage_return_bytes);
+  if constexpr ((Classes & unfit_bit) == 0) {  // else found with the controls
+    if constexpr ((Classes & line_space) != 0) add(line_space_bytes);
+    if constexpr ((Classes & carriage_return) != 0) add(carriage_return_bytes);
+  }
   return static_cast<unsigned>(_mm_movemask_epi8(found));
 }
 
@@ -218,11 +223,13 @@ template <template <unsigned char> typename Use> struct ForEachMode {
   using Function = decltype(&Use<0>::call);
   template <XmlEscape Mode> static constexpr std::array<Function, 2> pair = {
       &Use<classes_of(Mode)>::call, &Use<classes_of(Mode) | unfit_bit>::call};
-  static constexpr std::array<std::array<Function, 2>, 6> table = {
-      pair<XmlEscape::none>,       pair<XmlEscape::data>,       pair<XmlEscape::attribute>,
-      pair<XmlEscape::own_quotes>, pair<XmlEscape::line_value>, pair<XmlEscape::line_value_in_apostrophes>};
+  static constexpr std::array<std::array<Function, 2>, 7> table = {
+      pair<XmlEscape::none>,        pair<XmlEscape::data>,
+      pair<XmlEscape::attribute>,   pair<XmlEscape::own_quotes>,
+      pair<XmlEscape::attribute_in_apostrophes>,
+      pair<XmlEscape::light_value>, pair<XmlEscape::light_value_in_apostrophes>};
   static Function of(XmlEscape mode, Unfit unfit) {
-    static_assert(static_cast<std::size_t>(XmlEscape::line_value_in_apostrophes) == 5);
+    static_assert(static_cast<std::size_t>(XmlEscape::light_value_in_apostrophes) == 6);
     return table[static_cast<std::size_t>(mode)][static_cast<std::size_t>(unfit)];
   }
 };

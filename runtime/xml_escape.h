@@ -7,10 +7,15 @@
 // text so into a block the caller sends or grows, and escape_xml hands the
 // same to a callback. The scan for the next byte that needs work and the step for that
 // byte are here as well, for callers that only ask whether a text needs any.
+//
+// Names are not escaped that way: a text that must become an element or
+// attribute name is encoded instead (encode_xml_name), so that the name is
+// one every parser takes, and decoded back (decode_xml_name).
 #pragma once
 
 #include <array>
 #include <cstddef>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -32,10 +37,13 @@ enum class XmlEscape : unsigned char {
   // A value kept between its own quotes, which it does not hold: also tab,
   // line feed and carriage return, as for attribute.
   own_quotes,
-  // A value of the line translator: also '"'; white space stays as it is.
-  line_value,
+  // An attribute value between apostrophes: as attribute, and "'" as "&apos;".
+  attribute_in_apostrophes,
+  // A value of the light form, which is no XML: also '"'; white space
+  // stays as it is.
+  light_value,
   // The same between apostrophes: also "'" as "&apos;".
-  line_value_in_apostrophes,
+  light_value_in_apostrophes,
 };
 
 // What becomes of the characters XML 1.0 cannot hold in any form: each
@@ -148,5 +156,24 @@ inline bool escape_xml(std::string_view text, XmlEscape mode, Unfit unfit, Put&&
         if (n != 0) put(std::string_view(piece, n));
       });
 }
+
+// The XML name for any text. A character stands as it is when XML 1.0
+// (Fourth Edition) lets it stand there: a Letter or "_" first, then also a
+// Digit, ".", "-", CombiningChar or Extender; never ":" and nothing above
+// U+FFFF, so that Expat takes the name with or without namespaces. Every
+// other character is written "_xHHHH_" (six digits above U+FFFF), each byte
+// B of ill-formed UTF-8 "_xDCBB_", an "_" that "x" and four hex digits
+// follow "_x005F_", and "" is "_x0000_". With `escape_first` the first
+// character is escaped even when it could stand, to keep the name apart from
+// another it would equal. Returns `text` itself when nothing changes, else
+// the encoding built in `room` (which it clears); never fails.
+std::string_view encode_xml_name(std::string_view text, std::string& room, bool escape_first = false);
+
+// The text a name encoded so stands for: each "_x", four or six hex digits
+// and "_" read from left to right is the byte 0x80 to 0xFF for U+DC80 to
+// U+DCFF, else its character, or itself for U+0000, other surrogates and
+// values above U+10FFFF; "_x0000_" alone is "". Returns `name` itself when
+// it holds no "_", else the text built in `room` (which it clears).
+std::string_view decode_xml_name(std::string_view name, std::string& room);
 
 }  // namespace kit

@@ -37,6 +37,7 @@ TEST(StandardStreams, StandardOutputCarriesWhatANamedRunWrites) {
                         {DORSIK_PATH, "-light", "conf.lgt"},
                         {VARNEL_PATH, "", "conf.xml"},
                         {VARNEL_PATH, "-expand", "conf.xml"},
+                        {VARNEL_PATH, "-document", "conf.xml"},
                         {VARNEL_PATH, "-light", "conf.lgt"}};
   for (const Form& form : forms) {
     TempDir dir;

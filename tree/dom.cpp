@@ -136,6 +136,7 @@ Dom::Dom(const Dom& other)
     : header_lines_(other.header_lines_),
       output_(other.output_),
       full_close_(other.full_close_),
+      whole_document_(other.whole_document_),
       found_(other.found_),
       chains_cut_(other.chains_cut_),
       name_(other.name_),
@@ -155,6 +156,7 @@ Dom& Dom::operator=(Dom&& other) {
     header_lines_ = std::move(other.header_lines_);
     output_ = other.output_;
     full_close_ = other.full_close_;
+    whole_document_ = other.whole_document_;
     found_ = other.found_;
     chains_cut_ = other.chains_cut_;
     name_ = std::move(other.name_);

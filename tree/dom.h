@@ -335,6 +335,11 @@ public:
   bool full_close() const { return full_close_; }
   // Every element then gets a closing line of its own, even an empty one.
   void set_full_close(bool on) { full_close_ = on; }
+  bool whole_document() const { return whole_document_; }
+  // The writers then write one standalone document: in XML an XML
+  // declaration first, then the header lines and the root element holding
+  // the tree; in the light form the same without the declaration.
+  void set_whole_document(bool on) { whole_document_ = on; }
   Output& output() { return output_; }
   const Output& output() const { return output_; }
 
@@ -351,6 +356,7 @@ private:
   std::vector<Text> header_lines_;
   Output output_;
   bool full_close_ = false;
+  bool whole_document_ = false;
   bool found_ = true;
   // Some node left its parent's chain (unlinked, or cut off by an add_next):
   // a last link recorded from it may then lie outside the chain.

@@ -16,6 +16,9 @@ namespace {
 constexpr char spaces[] = "                                                 ";
 static_assert(sizeof spaces > indent_limit, "the run must cover the deepest indentation");
 
+// What a whole document starts with in XML: the writers write UTF-8.
+constexpr std::string_view xml_declaration = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+
 // Bytes a writer gathers before it hands them to the stream: a large tree
 // then goes out in few system calls.
 constexpr std::size_t block_size = std::size_t{1} << 16;
@@ -165,7 +168,8 @@ public:
     }
   }
 
-  void close(const Element& element, bool has_children) {
+  // Inlined into the walk, which calls it for nearly every element.
+  [[gnu::always_inline]] void close(const Element& element, bool has_children) {
     if (has_children || !element.data_view().empty() || dom_.full_close()) {
       indent();
       if (xml()) byte('<');
@@ -242,11 +246,24 @@ public:
   }
 
   void whole_tree() {
+    const bool document = dom_.whole_document();
+    if (document && xml()) text(xml_declaration);
     for (const Text& line : dom_.header_lines()) {
       name(line.view());
       byte('\n');
     }
-    nodes(1, 0);
+    if (!document) {
+      nodes(1, 0);
+      return;
+    }
+    // The root holds the tree one level deeper.
+    const Element& root = dom_.node(0).element();
+    const int first = dom_.node(0).child();
+    out_.level = 0;
+    open(root, first != 0);
+    nodes(first, 1);
+    out_.level = 0;
+    close(root, first != 0);
   }
 
 private:

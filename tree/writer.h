@@ -12,9 +12,10 @@
 // UTF-8, control characters but tab, line feed and carriage return, U+FFFE
 // and U+FFFF) is written as U+FFFD, in names and header lines too, and
 // Dom::output().replaced_unfit then tells so; other bytes go out as they
-// are. The light forms write every text byte for byte. The sink, format
-// code and indentation level are kept in the Dom (Dom::output) from one
-// write to the next.
+// are. The light forms write every text byte for byte. The root itself is
+// written only when Dom::set_whole_document asks for one standalone
+// document. The sink, format code and indentation level are kept in the Dom
+// (Dom::output) from one write to the next.
 #pragma once
 
 #include <string_view>

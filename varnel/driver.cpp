@@ -31,7 +31,25 @@ std::FILE* messages = stdout;
 void say(const Text& line) { write_text(messages, line); }
 
 // A note on how the run went, on standard error after the progress lines.
-void tell(const Text& file, const char* note) { std::fprintf(stderr, "%s: %s\n", file.c_str(), note); }
+void tell(const Text& file, const Text& note) {
+  std::fprintf(stderr, "%s: %s\n", file.c_str(), note.c_str());
+}
+
+// What the notes say of a default-mode tree whose names were encoded.
+constexpr const char* escaped_names_note = "keys and section names written with _xHHHH_ escapes";
+
+// The switch that makes the target one standalone document.
+constexpr const char* document_switch = "-document";
+
+// How many arguments in front of the source are "-document": they do not
+// count towards the arguments a command line may have.
+int document_switches(int argc, const char* const* argv) {
+  int count = 0;
+  for (int i = 1; i < argc && is_switch(argv[i]); ++i) {
+    if (Text(argv[i]) == document_switch) ++count;
+  }
+  return count;
+}
 
 int fail(const char* what, const Text& file) {
   std::fflush(stdout);
@@ -41,21 +59,15 @@ int fail(const char* what, const Text& file) {
 
 int format_code() { return light_output ? format_light : format_xml; }
 
-// A source whose lines all fit no rule gives the root alone, which store
-// leaves unwritten; the target is then made empty rather than left as an
-// earlier run wrote it.
+// Every line of a source gives an element, so the tree is never the root alone.
 bool store_target(const Text& target) {
-  return replace_file(target, [](const Text& path) {
-    if (!ini_tree.is_empty()) return store(ini_tree, path, format_code());
-    File out = open_file(path.c_str(), "w");
-    return out && close_file(out);
-  });
+  return replace_file(target, [](const Text& path) { return store(ini_tree, path, format_code()); });
 }
 
 // The same bytes on standard output; false, said on standard error, when
 // they could not all be written.
 bool show_target() {
-  if (!ini_tree.is_empty()) display(ini_tree, format_code());
+  display(ini_tree, format_code());
   return flush_standard_output();
 }
 
@@ -96,7 +108,8 @@ void print_usage() {
       "- generates an xml (default) or light xml file.\n"
       "Options:\n"
       "  -light: generates light.\n"
-      "  -expand: option name and value are separated attributes.\n",
+      "  -expand: option name and value are separated attributes.\n"
+      "  -document: generates a whole xml document (declaration and root element).\n",
       stdout);
   std::exit(0);
 }
@@ -109,10 +122,12 @@ int run_varnel(int argc, const char* const* argv) {
   }
   Array arguments(argv);
   int count = argc;
-  if (count < min_argument_count || count > max_argument_count) print_usage();
+  const int counted = count - document_switches(argc, argv);
+  if (counted < min_argument_count || counted > max_argument_count) print_usage();
 
   light_output = false;
   expand_mode = false;
+  bool document = false;
   Text extension = ".xml";
   Text source = arguments.at(1).to_text();
   while (is_switch(source)) {
@@ -121,6 +136,8 @@ int run_varnel(int argc, const char* const* argv) {
       light_output = true;
     } else if (source == "-expand") {
       expand_mode = true;
+    } else if (source == document_switch) {
+      document = true;
     }
     arguments.remove_at(0);
     --count;
@@ -157,6 +174,7 @@ int run_varnel(int argc, const char* const* argv) {
 
   say("Converting " + source + " into " + target + " ...\n");
   if (!read_ini(source, ini_tree)) return fail("Cannot open", source);
+  ini_tree.set_whole_document(document);
   if (to_stdout) {
     if (!show_target()) return 1;
   } else {
@@ -167,7 +185,11 @@ int run_varnel(int argc, const char* const* argv) {
     if (!saved) return fail("Cannot open", intermediate);
   }
   std::fflush(stdout);
-  if (const char* note = encoding_note(source_encoding)) tell(source, note);
+  if (const char* note = encoding_note(read_notes.encoding)) tell(source, note);
+  if (read_notes.kept_lines > 0) {
+    tell(source, kept_lines_note(read_notes.kept_lines, read_notes.first_kept_line));
+  }
+  if (read_notes.names_escaped) tell(target, escaped_names_note);
   if (ini_tree.output().replaced_unfit) tell(target, unfit_note);
   return 0;
 }

@@ -19,15 +19,26 @@ extern bool light_output;    // store the light form
 extern Dom ini_tree;         // the tree of the run
 extern Text comment_prefix;  // the first comment character of the source, or ""
 extern Array ini_lines;      // the regenerated INI lines, each ending in "\n"
-extern SourceEncoding source_encoding;  // how read_ini read the source
 
-// Reads the INI file, or standard input for "-", into `tree` (reset first)
-// and sets comment_prefix and source_encoding. The source is read in the encoding its first bytes tell
-// (see Decoding::source in runtime/files.h); NUL bytes are dropped, as XML
-// cannot carry them.
-// Names that will not make well-formed XML in the default mode are reported
-// on standard error, one line per source line. false (tree then holds the
-// root alone) when the source cannot be opened or read.
+// What read_ini met, for the notes at the end of a run.
+struct ReadNotes {
+  SourceEncoding encoding = SourceEncoding::utf8;  // how the source was read
+  long kept_lines = 0;         // lines no rule took, linked as "line" elements
+  long first_kept_line = 0;    // the 1-based number of the first; 0 without one
+  bool names_escaped = false;  // a key or section name was encoded (default mode)
+};
+extern ReadNotes read_notes;
+
+// Reads the INI file, or standard input for "-", into `tree` (reset first),
+// one top-level element per line, and sets comment_prefix and read_notes. A
+// line no rule takes becomes the element "line" with "data" = the line. In
+// the default mode keys and section names are encoded as XML names
+// (encode_xml_name in runtime/xml_escape.h), also when they would equal a
+// name the reader gives ("active", "comment", "xmlns"; the line elements'
+// names for a section). The source is read in the encoding its first bytes
+// tell (see Decoding::source in runtime/files.h); NUL bytes are dropped, as
+// XML cannot carry them. false (tree then holds the root alone) when the
+// source cannot be opened or read.
 bool read_ini(const Text& source, Dom& tree);
 
 // The element "blank".
@@ -35,7 +46,7 @@ Element make_blank();
 // The element "comment" with "data" = text, unchanged.
 Element make_comment(const Text& text);
 // The section of a line holding "[": "title" with "name" in expand_mode,
-// else an element named after the section. The name may be empty.
+// else an element named after the section (encoded). The name may be empty.
 Element parse_section(const Text& line);
 // The position of the ";" that starts an option's inline comment; -1 when
 // none does (no separator, or the ";" is inside double quotes).
@@ -46,7 +57,9 @@ std::optional<Element> parse_option(const Text& line);
 
 // Hands `write_line` one INI line, ending in "\n", for every node of the
 // top-level chain of ini_tree from node 1 on; stops and gives false as soon
-// as `write_line` does. Lines are not kept, so memory stays flat.
+// as `write_line` does. Lines are not kept, so memory stays flat. A "line"
+// element gives its "data" as it stands; in the default mode names are
+// decoded back to the source's text.
 bool regenerate_ini(const std::function<bool(std::string_view line)>& write_line);
 // The same lines, appended to ini_lines.
 void regenerate_ini();

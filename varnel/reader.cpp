@@ -1,16 +1,13 @@
 #include <sys/stat.h>
 
-#include <expat.h>
-
-#include <array>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <string_view>
 
 #include "runtime/command_line.h"
 #include "runtime/files.h"
 #include "runtime/option_line.h"
+#include "runtime/xml_escape.h"
 #include "varnel/ini.h"
 
 namespace kit::varnel {
@@ -20,7 +17,7 @@ bool light_output = false;
 Dom ini_tree;
 Text comment_prefix;
 Array ini_lines;
-SourceEncoding source_encoding = SourceEncoding::utf8;
+ReadNotes read_notes;
 
 namespace {
 
@@ -37,60 +34,38 @@ const Text active_attribute("active");
 const Text active_true("true");
 const Text active_false("false");
 
-// What each byte may be in a name: a first character, a later one, or a
-// byte of a character above ASCII (for the parser to judge); `fits` is set
-// for all but the ASCII bytes no name may hold. A table, as every key and
-// section name is checked.
-constexpr unsigned char name_start = 1, name_later = 2, above_ascii = 4, fits = 8;
-constexpr auto name_bytes = [] {
-  std::array<unsigned char, 256> table{};
-  for (unsigned c = 0; c < 256; ++c) {
-    const bool start = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':';
-    const bool later = start || (c >= '0' && c <= '9') || c == '-' || c == '.';
-    table[c] = static_cast<unsigned char>((start ? name_start : 0) | (later ? name_later : 0) |
-                                          (c >= 0x80 ? above_ascii : 0) |
-                                          (later || c >= 0x80 ? fits : 0));
+// Room for a name being encoded; the reader runs once at a time.
+std::string name_room;
+
+// In the default mode a key or section name becomes an XML name: encoded
+// when it cannot stand as one, or, with `collides`, when it would equal a
+// name the reader gives itself.
+View xml_name(View name, bool collides) {
+  const View written = encode_xml_name(name, name_room, collides);
+  if (written.data() != name.data()) read_notes.names_escaped = true;
+  return written;
+}
+
+// A key that would repeat an attribute the reader adds after it (looked up
+// with case ignored), or declare a namespace. Most keys differ in length.
+bool key_collides(View key, bool has_comment) {
+  switch (key.size()) {
+    case 5: return key == "xmlns";
+    case 6: return same_nocase(key, "active");
+    case 7: return has_comment && same_nocase(key, "comment");
+    default: return false;
   }
-  return table;
-}();
-
-// Which characters above ASCII may stand in a name is a matter of Unicode
-// tables; the parser that will read the target knows them, so it decides.
-// Seldom called: kept out of line, so the common check stays small.
-[[gnu::noinline]] bool parser_accepts_name(View name) {
-  std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(XML_ParserCreate("UTF-8"),
-                                                                      &XML_ParserFree);
-  if (!parser) return false;
-  const std::string element = "<" + std::string(name) + "/>";
-  return XML_Parse(parser.get(), element.data(), static_cast<int>(element.size()), XML_TRUE) ==
-         XML_STATUS_OK;
 }
 
-bool is_xml_name(View name) {
-  if (name.empty()) return false;
-  unsigned every = ~0u;  // the bits all bytes have
-  unsigned seen = 0;     // the bits some byte has
-  for (const char c : name) {
-    const unsigned byte = name_bytes[static_cast<unsigned char>(c)];
-    every &= byte;
-    seen |= byte;
+// A section that would read back as another kind of line.
+bool section_collides(View name) {
+  switch (name.size()) {
+    case 4: return name == "line";
+    case 5: return name == "title" || name == "blank";
+    case 6: return name == "option";
+    case 7: return name == "comment";
+    default: return false;
   }
-  if ((every & fits) == 0) return false;
-  if ((seen & above_ascii) != 0) return parser_accepts_name(name);
-  return (name_bytes[static_cast<unsigned char>(name.front())] & name_start) != 0;
-}
-
-// In the default mode keys and section names become XML names; say so when
-// one cannot, since the target will then not be well-formed.
-void warn_name(const Text& source, long line_number) {
-  std::fprintf(stderr, "%s:%ld: warning: a name here is not a valid XML name; use -expand\n",
-               source.c_str(), line_number);
-}
-
-// A key gives a bad option element when it is no XML name or repeats one of
-// the attributes the reader adds after it.
-bool is_usable_key(View key, bool has_comment) {
-  return is_xml_name(key) && key != "active" && !(has_comment && key == "comment");
 }
 
 // The parts of an option line, key and value trimmed; none when the line,
@@ -111,7 +86,8 @@ void build_option(Element& option, const OptionLine& parts, View active) {
     option.append_attribute(name_attribute.view(), parts.key);
     option.append_attribute(value_attribute.view(), parts.value);
   } else {
-    option.append_attribute(parts.key, parts.value);
+    option.append_attribute(xml_name(parts.key, key_collides(parts.key, !parts.comment.empty())),
+                            parts.value);
   }
   if (!parts.comment.empty()) option.append_attribute(comment_attribute.view(), parts.comment);
   if (!active.empty()) option.append_attribute(active_attribute.view(), active);
@@ -129,7 +105,7 @@ View section_name(View line) {
 
 void build_section(Element& section, View name) {
   if (!expand_mode) {
-    section.reset(name);
+    section.reset(xml_name(name, section_collides(name)));
     return;
   }
   section.reset(title_name.view());
@@ -182,6 +158,7 @@ bool is_readable_file(std::FILE* f) {
 }
 
 const Text blank_name("blank");
+const Text line_name("line");
 const Text data_attribute("data");
 
 void build_comment(Element& comment, View text) {
@@ -189,34 +166,30 @@ void build_comment(Element& comment, View text) {
   comment.append_attribute(data_attribute.view(), text);
 }
 
-// One line, its trailing white space removed, into the tree.
-void read_line_into(View line, Linker& linker, const Text& source, long line_number) {
+// One line, its trailing white space removed, into the tree; false when no
+// rule took it.
+bool read_line_by_rules(View line, Linker& linker) {
   Element& element = linker.element();
   if (line.empty()) {
     element.reset(blank_name.view());
     linker.link();
-    return;
+    return true;
   }
   const char first = line.front();
   if (first == '#' || first == ';') {
     if (comment_prefix.is_empty()) comment_prefix = Text(first);
     const View rest = line.substr(1);
-    if (rest.empty() || rest.front() == '#' || rest.front() == ';' || rest.front() == ' ') {
+    if (rest.empty() || rest.front() == '#' || rest.front() == ';' || rest.front() == ' ' ||
+        rest.find_first_of("=:") == none) {
       build_comment(element, rest);
       linker.link();
-    } else if (rest.find_first_of("=:") != none) {
-      if (auto parts = split_option(rest)) {
-        if (!expand_mode && !is_usable_key(parts->key, !parts->comment.empty())) {
-          warn_name(source, line_number);
-        }
-        build_option(element, *parts, active_false.view());
-        linker.link();
-      }
-    } else {
-      build_comment(element, rest);
-      linker.link();
+      return true;
     }
-    return;
+    const auto parts = split_option(rest);
+    if (!parts) return false;
+    build_option(element, *parts, active_false.view());
+    linker.link();
+    return true;
   }
 
   // The line is scanned for the first character that makes it a section or
@@ -236,10 +209,9 @@ void read_line_into(View line, Linker& linker, const Text& source, long line_num
         section_failed = true;
         continue;
       }
-      if (!expand_mode && !is_xml_name(name)) warn_name(source, line_number);
       build_section(element, name);
       linker.link();
-      return;
+      return true;
     }
     if (option_failed) continue;
     const std::size_t p = inline_comment_at(line);
@@ -252,17 +224,26 @@ void read_line_into(View line, Linker& linker, const Text& source, long line_num
       option_failed = true;
       continue;
     }
-    if (!expand_mode && !is_usable_key(parts->key, !parts->comment.empty())) {
-      warn_name(source, line_number);
-    }
     build_option(element, *parts, active_true.view());
     linker.link();
     if (pending_comment) {
       build_comment(element, *pending_comment);
       linker.link_below();
     }
-    return;
+    return true;
   }
+  return false;
+}
+
+// One line into the tree: by its rule, or else kept whole as the element
+// "line", so that nothing of the source is lost.
+void read_line_into(View line, Linker& linker, long line_number) {
+  if (read_line_by_rules(line, linker)) return;
+  Element& element = linker.element();
+  element.reset(line_name.view());
+  element.append_attribute(data_attribute.view(), line);
+  linker.link();
+  if (read_notes.kept_lines++ == 0) read_notes.first_kept_line = line_number;
 }
 
 }  // namespace
@@ -297,7 +278,7 @@ std::optional<Element> parse_option(const Text& line) {
 bool read_ini(const Text& source, Dom& tree) {
   tree.reset();
   comment_prefix = Text();
-  source_encoding = SourceEncoding::utf8;
+  read_notes = ReadNotes();
   File owned;
   std::FILE* in = stdin;
   if (!is_standard_stream(source)) {
@@ -323,9 +304,9 @@ bool read_ini(const Text& source, Dom& tree) {
     } else if (raw.back() != '\n') {
       at_end = true;
     }
-    read_line_into(rtrim_view(raw), linker, source, ++line_number);
+    read_line_into(rtrim_view(raw), linker, ++line_number);
   }
-  source_encoding = reader.encoding();
+  read_notes.encoding = reader.encoding();
   return !std::ferror(in);
 }
 

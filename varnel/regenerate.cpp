@@ -1,4 +1,7 @@
+#include <string>
+
 #include "runtime/byte_block.h"
+#include "runtime/xml_escape.h"
 #include "varnel/ini.h"
 
 namespace kit::varnel {
@@ -28,10 +31,17 @@ View attribute(const Element& element, View name) {
   return value;
 }
 
+// A key or section name of the default mode as the source wrote it. Valid
+// until the next call.
+View source_name(View name) {
+  static std::string room;
+  return decode_xml_name(name, room);
+}
+
 // The lines are built into one reused buffer; the views handed out point there.
 void put_title(ByteBlock& line, const Element& element) {
   line += '[';
-  line += expand_mode ? attribute(element, "name") : element.name_view();
+  line += expand_mode ? attribute(element, "name") : source_name(element.name_view());
   line += "]\n";
 }
 
@@ -61,7 +71,7 @@ void put_option(ByteBlock& line, const Element& element) {
     take(active, active_found, a, "active");
   });
   if (active == "false") line += comment_prefix.view();
-  line += key;
+  line += expand_mode ? key : source_name(key);
   line += " =";
   if (!value.empty()) {
     line += ' ';
@@ -91,6 +101,9 @@ void put_node(ByteBlock& line, const Node& node) {
   } else if (name == "comment") {
     line += comment_prefix.view();
     line += attribute(element, "data");
+    line += '\n';
+  } else if (name == "line") {
+    line += attribute(element, "data");  // kept as read
     line += '\n';
   } else {
     put_title(line, element);  // "title", or a section named after itself

@@ -1,9 +1,12 @@
 // Whatever the bytes, the XML form must parse: random lines built from the
 // characters that steer the translator, the ones XML cares about and the
-// ones it cannot hold. Text XML can hold goes through untouched.
+// ones it cannot hold. Text XML can hold goes through untouched, and every
+// non-blank line, once continuations are joined, gives one element.
 #include <gtest/gtest.h>
 
 #include <random>
+#include <sstream>
+#include <string>
 
 #include "dorsik/translate.h"
 #include "support/random_source.h"
@@ -12,6 +15,43 @@
 
 namespace dorsik = kit::dorsik;
 using kit_test::SourceBytes;
+
+namespace {
+
+std::string trimmed(const std::string& line, bool at_start) {
+  constexpr const char* space = " \t\n\v\r";
+  const std::size_t last = line.find_last_not_of(space);
+  if (last == std::string::npos) return "";
+  const std::size_t first = at_start ? line.find_first_not_of(space) : 0;
+  return line.substr(first, last + 1 - first);
+}
+
+// The non-blank lines of a source once a line ending in "," is joined with
+// the ones after it.
+int joined_lines(const std::string& source) {
+  std::istringstream in(source);
+  int count = 0;
+  for (std::string line; std::getline(in, line);) {
+    std::string joined = trimmed(line, true);
+    if (joined.empty()) continue;
+    while (joined.back() == ',' && std::getline(in, line)) joined += trimmed(line, false);
+    ++count;
+  }
+  return count;
+}
+
+// The elements the target holds below its root: each begins a line indented
+// by three spaces.
+int top_level_elements(const std::string& xml) {
+  std::istringstream in(xml);
+  int count = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.rfind("   <", 0) == 0 && line.rfind("   </", 0) != 0) ++count;
+  }
+  return count;
+}
+
+}  // namespace
 
 TEST(WellFormed, RandomSourcesGiveParsableXml) {
   kit_test::TempDir dir;
@@ -28,6 +68,7 @@ TEST(WellFormed, RandomSourcesGiveParsableXml) {
     if (bytes == SourceBytes::text) {
       EXPECT_EQ(result.encoding, kit::SourceEncoding::utf8);
       EXPECT_FALSE(result.replaced_unfit) << source;
+      EXPECT_EQ(top_level_elements(xml), joined_lines(source)) << source;
     }
   }
 }

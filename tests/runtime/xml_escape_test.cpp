@@ -14,9 +14,10 @@ using kit::XmlEscape;
 
 namespace {
 
-constexpr XmlEscape all_modes[] = {XmlEscape::none,       XmlEscape::data,
-                                   XmlEscape::attribute,  XmlEscape::own_quotes,
-                                   XmlEscape::line_value, XmlEscape::line_value_in_apostrophes};
+constexpr XmlEscape all_modes[] = {XmlEscape::none,        XmlEscape::data,
+                                   XmlEscape::attribute,   XmlEscape::own_quotes,
+                                   XmlEscape::attribute_in_apostrophes,
+                                   XmlEscape::light_value, XmlEscape::light_value_in_apostrophes};
 
 std::string escaped(std::string_view text, XmlEscape mode, Unfit unfit = Unfit::keep,
                     bool* replaced = nullptr) {
@@ -53,12 +54,13 @@ TEST(XmlEscape, EachModeReplacesItsBytes) {
       {XmlEscape::data, every, "a&amp;b&lt;c&gt;d\"e'f\tg\nh&#13;i"},
       {XmlEscape::attribute, every, "a&amp;b&lt;c&gt;d&quot;e'f&#9;g&#10;h&#13;i"},
       {XmlEscape::own_quotes, every, "a&amp;b&lt;c&gt;d\"e'f&#9;g&#10;h&#13;i"},
-      {XmlEscape::line_value, every, "a&amp;b&lt;c&gt;d&quot;e'f\tg\nh\ri"},
-      {XmlEscape::line_value_in_apostrophes, every,
+      {XmlEscape::attribute_in_apostrophes, every, "a&amp;b&lt;c&gt;d&quot;e&apos;f&#9;g&#10;h&#13;i"},
+      {XmlEscape::light_value, every, "a&amp;b&lt;c&gt;d&quot;e'f\tg\nh\ri"},
+      {XmlEscape::light_value_in_apostrophes, every,
        "a&amp;b&lt;c&gt;d&quot;e&apos;f\tg\nh\ri"},
       {XmlEscape::attribute, "&&<<", "&amp;&amp;&lt;&lt;"},
       {XmlEscape::attribute, others, others},
-      {XmlEscape::line_value_in_apostrophes, others, others},
+      {XmlEscape::light_value_in_apostrophes, others, others},
       {XmlEscape::data, "", ""},
       {XmlEscape::none, every, every},
   };
@@ -109,14 +111,14 @@ TEST(XmlEscape, ScansAgreeWithStepsAtEveryAlignment) {
 TEST(XmlEscape, PartsInAnyRoomJoinToTheWhole) {
   const std::string text = "a\"b&&<c\xc3\xa9\xe2\x82\x01'x" + std::string(40, 'y') + "&";
   for (const Unfit unfit : {Unfit::keep, Unfit::replace}) {
-    const std::string whole = escaped(text, XmlEscape::line_value_in_apostrophes, unfit);
+    const std::string whole = escaped(text, XmlEscape::light_value_in_apostrophes, unfit);
     for (std::size_t room = kit::longest_escape; room <= whole.size() + 1; ++room) {
       std::string joined;
       std::string_view rest = text;
       std::vector<char> out(room);
       while (!rest.empty()) {
         const kit::EscapedPart part =
-            kit::escape_xml_part(rest, XmlEscape::line_value_in_apostrophes, unfit, out.data(), room);
+            kit::escape_xml_part(rest, XmlEscape::light_value_in_apostrophes, unfit, out.data(), room);
         ASSERT_GT(part.read, 0u) << "room " << room;
         ASSERT_LE(part.written, room);
         joined.append(out.data(), part.written);

@@ -9,11 +9,13 @@
 namespace kit_test {
 
 // Pieces both converters react to: separators, quotes, comment marks,
-// markup characters, UTF-8 letters and white space.
+// markup characters, UTF-8 letters and white space; and for names, the words
+// the INI reader adds, an escape and a character above U+FFFF.
 inline const std::vector<std::string>& steering_pieces() {
   static const std::vector<std::string> pieces = {
       "[", "]", "=", ":", ";", ",", "#", "'", "\"", "&", "<", ">", "-", "--", " ", "\t",
-      "a", "key", "1", "\xC3\xA9", "\xE2\x82\xAC", "&amp;", "<!--", "?>", "]]>", "\r"};
+      "a", "key", "1", "\xC3\xA9", "\xE2\x82\xAC", "&amp;", "<!--", "?>", "]]>", "\r",
+      "active", "xmlns", "blank", "_x0041_", "\xF0\x9F\x98\x80"};
   return pieces;
 }
 

@@ -7,9 +7,11 @@
 
 namespace kit_test {
 
-std::string xml_error(const std::string& bytes) {
-  std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(XML_ParserCreate(nullptr),
-                                                                      &XML_ParserFree);
+namespace {
+
+std::string parse_error(const std::string& bytes, bool namespaces) {
+  std::unique_ptr<XML_ParserStruct, decltype(&XML_ParserFree)> parser(
+      namespaces ? XML_ParserCreateNS(nullptr, ' ') : XML_ParserCreate(nullptr), &XML_ParserFree);
   if (!parser) return "no parser";
   if (XML_Parse(parser.get(), bytes.data(), static_cast<int>(bytes.size()), XML_TRUE) ==
       XML_STATUS_OK) {
@@ -18,6 +20,12 @@ std::string xml_error(const std::string& bytes) {
   return std::string(XML_ErrorString(XML_GetErrorCode(parser.get()))) + " at line " +
          std::to_string(XML_GetCurrentLineNumber(parser.get()));
 }
+
+}  // namespace
+
+std::string xml_error(const std::string& bytes) { return parse_error(bytes, false); }
+
+std::string xml_namespace_error(const std::string& bytes) { return parse_error(bytes, true); }
 
 std::string xml_content_error(const std::string& bytes) {
   return xml_error("<document>" + bytes + "</document>");

@@ -10,6 +10,10 @@ namespace kit_test {
 // the line number.
 std::string xml_error(const std::string& bytes);
 
+// The same with namespace processing, as namespace-aware readers parse: a
+// prefix must then be bound, and no name may hold a second ":".
+std::string xml_namespace_error(const std::string& bytes);
+
 // The same for element content without a declaration (a tree written from
 // below its root): well-formed once wrapped in one root element.
 std::string xml_content_error(const std::string& bytes);

@@ -66,6 +66,36 @@ TEST(Writers, ExampleInEachFormat) {
   EXPECT_EQ(shown(dom, 7), shown(dom, kit::format_light));
 }
 
+TEST(Writers, WholeDocumentHoldsTheTreeBelowTheRoot) {
+  Dom dom = example();
+  dom.add_header_line("<!-- made here -->");
+  dom.set_whole_document(true);
+  const std::string xml = kit::store_text(dom, kit::format_xml).str();
+  EXPECT_EQ(xml,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<!-- made here -->\n"
+            "<document>\n"
+            "  <section name=\"main\">\n"
+            "    <option name=\"a\" value=\"1\" />\n"
+            "    <option name=\"b\" value=\"\" />\n"
+            "  </section>\n"
+            "  <title>\nHello\n  </title>\n"
+            "</document>\n");
+  EXPECT_EQ(kit_test::xml_error(xml), "");
+  EXPECT_EQ(shown(dom, kit::format_light),
+            "<!-- made here -->\n"
+            "document\n"
+            "  section name=\"main\"\n"
+            "    option name=\"a\" value=\"1\" /\n"
+            "    option name=\"b\" value=\"\" /\n"
+            "  /section\n"
+            "  title\nHello\n  /title\n"
+            "/document\n");
+  // A copy keeps the setting.
+  Dom copy(dom);
+  EXPECT_EQ(kit::store_text(copy, kit::format_xml).str(), xml);
+}
+
 TEST(Writers, EmptyElementsAndTheFullCloseFlag) {
   Dom dom;
   dom.add_element_child(element("e"));

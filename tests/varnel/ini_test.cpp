@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "support/capture.h"
 #include "support/temp_dir.h"
 #include "varnel/ini.h"
 
@@ -89,22 +88,23 @@ TEST_F(Ini, FinalLineFeedAndEmptyFile) {
 }
 
 TEST_F(Ini, Sections) {
-  EXPECT_EQ(outline(read("[main]\n[main\n[]\n  [ sp ]")), (Lines{"main", "main", " sp "}));
+  EXPECT_EQ(outline(read("[main]\n[main\n[]\n  [ sp ]")),
+            (Lines{"main", "main", "line data=[]", "_x0020_sp_x0020_"}));
   EXPECT_EQ(outline(read("[main]", true)), Lines{"title name=main"});
   // The option attempts at "x" and the space fail; the scan reaches the "[".
   EXPECT_EQ(outline(read("x [main]")), Lines{"main"});
   // "[]" gives nothing, and the option attempt on the whole line takes over.
-  EXPECT_EQ(outline(read("[]x=1")), Lines{"option []x=1 active=true"});
+  EXPECT_EQ(outline(read("[]x=1", true)), Lines{"option name=[]x value=1 active=true"});
 }
 
 TEST_F(Ini, OptionsAndSeparators) {
   EXPECT_EQ(outline(read("color = red")), Lines{"option color=red active=true"});
   EXPECT_EQ(outline(read("color = red", true)), Lines{"option name=color value=red active=true"});
   EXPECT_EQ(outline(read("path: /usr/bin")), Lines{"option path=/usr/bin active=true"});
-  EXPECT_EQ(outline(read("url: a=b")), Lines{"option url: a=b active=true"});
+  EXPECT_EQ(outline(read("url: a=b", true)), Lines{"option name=url: a value=b active=true"});
   EXPECT_EQ(outline(read("key =")), Lines{"option key= active=true"});
-  EXPECT_EQ(outline(read("=value")), Lines{"option =value active=true"});
-  EXPECT_EQ(outline(read("key")), Lines{});
+  EXPECT_EQ(outline(read("=value", true)), Lines{"option name= value=value active=true"});
+  EXPECT_EQ(outline(read("key")), Lines{"line data=key"});
   EXPECT_EQ(outline(read("\tk\t=\tv\t")), Lines{"option k=v active=true"});
 }
 
@@ -114,7 +114,8 @@ TEST_F(Ini, InlineComments) {
   EXPECT_EQ(outline(read("title = \"a;b\"")), Lines{"option title=\"a;b\" active=true"});
   // Only the first ";" after the separator is looked at for the quotes.
   EXPECT_EQ(outline(read("t = \"a;b\" ; c")), Lines{"option t=\"a;b\" ; c active=true"});
-  EXPECT_EQ(outline(read("a;b=c")), Lines{});
+  // Cut at the ";", the line has no separator left: kept whole, no child.
+  EXPECT_EQ(outline(read("a;b=c;d")), Lines{"line data=a;b=c;d"});
 }
 
 TEST_F(Ini, CommentsAndCommentedOutOptions) {
@@ -124,8 +125,9 @@ TEST_F(Ini, CommentsAndCommentedOutOptions) {
   EXPECT_EQ(outline(read(";;x=1")), Lines{"comment data=;x=1"});
   EXPECT_EQ(outline(read("#")), Lines{"comment data="});
   EXPECT_EQ(outline(read("#note")), Lines{"comment data=note"});
-  EXPECT_EQ(outline(read("  # note")), Lines{});
-  EXPECT_EQ(outline(read("  # a=1")), Lines{"option # a=1 active=true"});
+  EXPECT_EQ(outline(read("  # note")), Lines{"line data=  # note"});
+  EXPECT_EQ(outline(read("#a;b=c")), Lines{"line data=#a;b=c"});
+  EXPECT_EQ(outline(read("  # a=1", true)), Lines{"option name=# a value=1 active=true"});
 }
 
 TEST_F(Ini, CommentPrefixIsTheFirstMet) {
@@ -135,25 +137,16 @@ TEST_F(Ini, CommentPrefixIsTheFirstMet) {
   EXPECT_EQ(varnel::comment_prefix.str(), "");
 }
 
-TEST_F(Ini, InvalidXmlNamesAreReportedInTheDefaultModeOnly) {
-  const std::string text = "[my section]\nok = 1\n2nd = x\nactive = yes\n";
-  auto seen = kit_test::capture([&] { read(text); });
-  const std::string source = dir_.file("in.ini");
-  EXPECT_EQ(seen.err, source + ":1: warning: a name here is not a valid XML name; use -expand\n" +
-                          source + ":3: warning: a name here is not a valid XML name; use -expand\n" +
-                          source + ":4: warning: a name here is not a valid XML name; use -expand\n");
-  EXPECT_EQ(kit_test::capture([&] { read(text, true); }).err, "");
-  // Above ASCII some characters may stand in names and some may not.
-  auto warned = [&](const std::string& line) { return !kit_test::capture([&] { read(line); }).err.empty(); };
-  EXPECT_FALSE(warned("_a.b-c:9 = 1"));
-  EXPECT_FALSE(warned(":x = 1"));
-  EXPECT_TRUE(warned("-x = 1"));
-  EXPECT_TRUE(warned(".x = 1"));
-  EXPECT_TRUE(warned("a/b = 1"));
-  EXPECT_FALSE(warned("caf\xC3\xA9 = 1"));
-  EXPECT_TRUE(warned("\xC3\x97 = 1"));      // the multiplication sign
-  EXPECT_TRUE(warned("a\xC2\xA0" "b = 1"));    // a no-break space
-  EXPECT_TRUE(warned("[\xE2\x82\xAC]"));   // the euro sign as a section
+TEST_F(Ini, NamesAreEncodedInTheDefaultModeOnly) {
+  const std::string text = "[my section]\nok = 1\nactive = yes";
+  EXPECT_EQ(outline(read(text)),
+            (Lines{"my_x0020_section", "option ok=1 active=true", "option _x0061_ctive=yes active=true"}));
+  EXPECT_TRUE(varnel::read_notes.names_escaped);
+  EXPECT_EQ(outline(read(text, true)), (Lines{"title name=my section", "option name=ok value=1 active=true",
+                                               "option name=active value=yes active=true"}));
+  EXPECT_FALSE(varnel::read_notes.names_escaped);
+  read("[ok]\nssl_x509_dir = 1\n");
+  EXPECT_FALSE(varnel::read_notes.names_escaped);
 }
 
 TEST_F(Ini, UnreadableSourceIsAFailure) {
@@ -170,8 +163,11 @@ TEST_F(Ini, RegeneratedLines) {
   EXPECT_EQ(regenerated(text, true), want);
   EXPECT_EQ(regenerated("key =\nsize = 10 ; in pixels"), (Lines{"key =\n", "size = 10\n"}));
   EXPECT_EQ(regenerated(""), Lines{"\n"});
-  // Sections named like the line elements are written in their form.
-  EXPECT_EQ(regenerated("[option]\n[blank]\n[title]\n[comment]"), (Lines{" =\n", "\n", "[title]\n", "\n"}));
+  // Names come back as the source wrote them, and kept lines whole.
+  const std::string odd = "[option]\n[a:b]\nName[de] = x\n=v\n  no rule\n\"q\"";
+  const Lines back = {"[option]\n", "[a:b]\n", "Name[de] = x\n", " = v\n", "  no rule\n", "\"q\"\n"};
+  EXPECT_EQ(regenerated(odd), back);
+  EXPECT_EQ(regenerated(odd, true), back);
 }
 
 TEST_F(Ini, LinesOfTreeNodes) {

@@ -61,6 +61,14 @@ CASES = [
     ("cr-only-line-ends", "-xml conf.txt", {"conf.txt": example.replace("\n", "\r")}, None),
 ]
 
+# A non-blank line no rule takes is kept as a "line" element; the XML form
+# writes a tab or carriage return in a value as a reference.
+kept = "[General]\n#\n#note\n;\nx;y=1\nno-debsig\nkey = a\tb ; c\td\n[x\ty]\n# 'q' & \"r\" -- s\nsplit = 1,\n  2\nrest -- 'x'\n"
+CASES += [
+    ("kept-lines", "-xml kept.conf", {"kept.conf": kept}, None),
+    ("kept-lines-light", "-light kept.conf", {"kept.conf": kept}, None),
+]
+
 # Sources in the encodings either program detects.
 exec(open(os.path.join(os.path.dirname(__file__), "encodings.py")).read())
 CASES += encoding_cases("-xml", "conf.txt")

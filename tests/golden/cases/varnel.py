@@ -44,8 +44,7 @@ CASES = [
     ("expand-light", "-expand -light setup.ini", {"setup.ini": example}, None),
     ("light-expand", "-light -expand setup.ini", {"setup.ini": example}, None),
     ("reader-lines", "-expand setup.ini", {"setup.ini": reader}, None),
-    ("reader-lines-default", "setup.ini", {"setup.ini": reader}, None,
-     {"not-well-formed": "Keys with spaces and an empty key make attribute names XML rejects; the run warns about them.\n"}),
+    ("reader-lines-default", "setup.ini", {"setup.ini": reader}, None),
     ("regenerated", "setup.ini", {"setup.ini": regen}, None),
     ("regenerated-expand", "-expand setup.ini", {"setup.ini": regen}, None),
     ("empty-source", "-expand setup.ini", {"setup.ini": ""}, None),
@@ -81,7 +80,58 @@ CASES = [
     ("cr-only-line-ends", "-expand setup.ini", {"setup.ini": example.replace("\n", "\r")}, None),
 ]
 CASES += [
-    ("no-element-replaces-target", "setup.ini", {"setup.ini": "[]", "setup.xml": "<stale />\n"}, None),
+    ("kept-line-replaces-target", "setup.ini", {"setup.ini": "[]", "setup.xml": "<stale />\n"}, None),
+]
+
+# Lines no rule takes are kept as "line" elements, and in the default mode
+# keys and section names become XML names through _xHHHH_ escapes.
+packager = (
+    "# Options for the package tool\n"
+    "no-debsig\n"
+    "log /var/log/pkg.log\n"
+    "  # an indented comment\n"
+    "[metadata]\n"
+    "name = sample\n"
+    "classifiers =\n"
+    "    Programming Language :: Python\n"
+    "    License :: OSI Approved\n"
+    "a;b=c;d\n"
+    "#a;b=c\n"
+    "\"quoted\"\n"
+    "[\n"
+)
+desktop = (
+    "[Desktop Entry]\n"
+    "Name=Viewer\n"
+    "Name[de]=Betrachter\n"
+    "Exec=viewer %U\n"
+    "[testenv:py37]\n"
+    "deps = pytest\n"
+    "[D-BUS Service]\n"
+    "1.2.3.4 = address\n"
+    "max_xfer = 10\n"
+)
+collisions = (
+    "[caf\u00e9]\n"
+    "active = yes\n"
+    "ACTIVE = false ; old\n"
+    "comment = c ; note\n"
+    "#comment = c ; gone\n"
+    "xmlns = x\n"
+    "[blank]\n"
+    "[line]\n"
+    "=value\n"
+    "key_x0041_ = escape-shaped\n"
+).encode() + b"bad\xffbyte = 1\n"
+CASES += [
+    ("kept-lines", "pkg.cfg", {"pkg.cfg": packager}, None),
+    ("escaped-names", "viewer.desktop", {"viewer.desktop": desktop}, None),
+    ("name-collisions", "c.ini", {"c.ini": collisions}, None),
+    ("escaped-names-expand", "-expand viewer.desktop", {"viewer.desktop": desktop}, None),
+    ("name-collisions-light", "-light c.ini", {"c.ini": collisions}, None),
+    # "-document" in front of the source is not counted among the arguments.
+    ("document", "-document -expand pkg.cfg out.xml", {"pkg.cfg": packager}, None),
+    ("document-light-filter", "-document -light - -", None, None, {"stdin": desktop}),
 ]
 
 # Sources in the encodings either program detects.

@@ -4,6 +4,8 @@ options
    title name="Network" /
    title name="" /
    title name="Old" /
+   line value="#" /
+   line value="#note" /
    entry name="key"
       option value='value'/
    /entry
@@ -43,6 +45,7 @@ options
       option value='1'/
       option value='2'/
    /entry
+   line value="no rule here" /
    entry name="name"
       option value=''/
    /entry
