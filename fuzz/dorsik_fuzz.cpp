@@ -14,6 +14,7 @@
 #include "dorsik/translate.h"
 #include "runtime/files.h"
 #include "runtime/xml_escape.h"
+#include "support/escape_xml.h"
 #include "support.h"
 #include "support/xml_check.h"
 

@@ -1,4 +1,5 @@
 #include "runtime/option_line.h"
+#include "runtime/detail/option_line_bytes.h"
 
 #include <cstdint>
 

@@ -23,8 +23,4 @@ struct OptionLine {
 // holds neither.
 std::optional<OptionLine> split_option_line(std::string_view line);
 
-// The same, the line read a byte at a time, as machines without wider
-// comparisons do; for the tests, which hold the two to one result.
-std::optional<OptionLine> split_option_line_by_bytes(std::string_view line);
-
 }  // namespace kit

@@ -1,4 +1,5 @@
 #include "runtime/xml_escape.h"
+#include "runtime/detail/xml_escape_steps.h"
 
 #include "runtime/text.h"
 #include "runtime/unicode.h"

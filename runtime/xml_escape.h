@@ -4,9 +4,9 @@
 //
 // The one loop, escape_xml_part, writes straight into a block of the
 // caller's, a part at a time as room allows; escape_xml_into escapes a whole
-// text so into a block the caller sends or grows, and escape_xml hands the
-// same to a callback. The scan for the next byte that needs work and the step for that
-// byte are here as well, for callers that only ask whether a text needs any.
+// text so into a block the caller sends or grows. The scan for the next
+// byte that needs work is here as well, for callers that only ask whether a
+// text needs any.
 //
 // Names are not escaped that way: a text that must become an element or
 // attribute name is encoded instead (encode_xml_name), so that the name is
@@ -56,25 +56,9 @@ enum class Unfit : bool { keep, replace };
 // characters replaced so.
 inline constexpr const char* unfit_note = "characters XML cannot hold written as U+FFFD";
 
-// What takes the place of the bytes at one stop of the scan.
-struct EscapeStep {
-  std::size_t length;            // input bytes covered, at least 1
-  std::string_view replacement;  // written instead of them
-  bool replaced_unfit;           // the replacement is U+FFFD for unfit bytes
-};
-
 // The first byte in [from, end) that `mode` and `unfit` do work on; `end`
 // when none.
 const char* next_to_escape(const char* from, const char* end, XmlEscape mode, Unfit unfit);
-
-// The same scan a machine word at a time, as machines without wider
-// comparisons run it; for the tests, which hold the two to one result.
-const char* next_to_escape_by_words(const char* from, const char* end, XmlEscape mode,
-                                    Unfit unfit);
-
-// The step for the byte at `at` (before `end`); bytes left alone give
-// themselves, so the step never fails.
-EscapeStep escape_step(const char* at, const char* end, XmlEscape mode, Unfit unfit);
 
 // What one call of escape_xml_part did.
 struct EscapedPart {
@@ -110,8 +94,6 @@ inline bool short_and_plain(std::string_view text) {
   for (const char c : text) plain &= xml_plain_byte[static_cast<unsigned char>(c)];
   return plain;
 }
-// escape_xml gathers its output in pieces of this size, on the stack.
-inline constexpr std::size_t escape_piece_bytes = 1024;
 
 // The loop of escape_xml_into, apart from its inline test for the short
 // plain texts that are most of them.
@@ -142,19 +124,6 @@ inline bool escape_xml_into(std::string_view text, XmlEscape mode, Unfit unfit, 
     return false;
   }
   return detail::escape_parts_into(text, mode, unfit, room, used);
-}
-
-// Hands `put` the text escaped for `mode`, as a series of string views, each
-// valid during its call alone. An empty text gives no call. Returns whether
-// unfit bytes became U+FFFD.
-template <typename Put>
-inline bool escape_xml(std::string_view text, XmlEscape mode, Unfit unfit, Put&& put) {
-  char piece[detail::escape_piece_bytes];
-  return escape_xml_into(
-      text, mode, unfit, [&piece](std::size_t) { return std::make_pair(piece, sizeof piece); },
-      [&](std::size_t n) {
-        if (n != 0) put(std::string_view(piece, n));
-      });
 }
 
 // The XML name for any text. A character stands as it is when XML 1.0

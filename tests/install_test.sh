@@ -35,6 +35,19 @@ for f in libvarnel_runtime.a libvarnel_tree.a cmake/varnel/varnelConfig.cmake \
   [ -f "$libdir/$f" ] || fail "$f not installed below $libdir"
 done
 
+# Each installed header compiles on its own; the detail headers that only
+# the tests and the programs use are not installed.
+for h in $(cd "$prefix/include/varnel" && find . -name '*.h' | sort); do
+  printf '#include "%s"\n' "${h#./}" > "$work/alone.cpp"
+  # shellcheck disable=SC2086
+  "$cxx" -std=c++17 $flags -fsyntax-only -I"$prefix/include/varnel" "$work/alone.cpp" ||
+    fail "$h does not compile on its own"
+done
+for h in runtime/detail/xml_escape_steps.h runtime/detail/option_line_bytes.h \
+         runtime/detail/driver.h; do
+  [ ! -e "$prefix/include/varnel/$h" ] || fail "$h is installed"
+done
+
 # The installed dorsik makes a document for the example to read.
 cp "$source/examples/settings.conf" "$work/"
 (cd "$work" && "$prefix/bin/dorsik" -xml settings.conf > /dev/null) || fail "installed dorsik failed"

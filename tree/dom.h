@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -67,8 +68,12 @@ public:
   void set_attribute(const Text& name, const Text& value);  // appends; no check for a twin
   void add_attribute(const Attribute& attribute);           // the same, from a pair
   void append_attribute(std::string_view name, std::string_view value);  // the same, from views
-  bool has_attribute(const Text& name) const;               // case ignored
-  Text get_attribute(const Text& name) const;               // first match; "" when absent
+  // The value of the first attribute whose name matches with ASCII case
+  // ignored, valid until the element changes; none when no attribute does.
+  std::optional<std::string_view> find_attribute(std::string_view name) const;
+  bool has_attribute(const Text& name) const { return find_attribute(name.view()).has_value(); }
+  // The first match's value; "" when absent.
+  Text get_attribute(const Text& name) const { return Text(find_attribute(name.view()).value_or("")); }
   // Every attribute of that name (case ignored) gets the value; none is added.
   void set_attribute_value(const Text& name, const Text& value);
   // Data replaced by the other's, the other's attributes appended; name kept.

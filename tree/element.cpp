@@ -285,22 +285,14 @@ void Element::add_attribute(const Attribute& attribute) {
   set_attribute(attribute.name, attribute.value);
 }
 
-bool Element::has_attribute(const Text& name) const {
+std::optional<std::string_view> Element::find_attribute(std::string_view name) const {
   // Bounded by the count: a borrowed block's size is walked, not kept.
   std::size_t at = attributes_start();
   for (std::uint32_t left = block_.count(); left != 0; --left) {
-    if (same_nocase(attribute_at(at).name, name.view())) return true;
-  }
-  return false;
-}
-
-Text Element::get_attribute(const Text& name) const {
-  std::size_t at = attributes_start();
-  for (std::uint32_t left = block_.count(); left != 0; --left) {
     const AttributeView attribute = attribute_at(at);
-    if (same_nocase(attribute.name, name.view())) return Text(attribute.value);
+    if (same_nocase(attribute.name, name)) return attribute.value;
   }
-  return Text();
+  return std::nullopt;
 }
 
 void Element::set_attribute_value(const Text& name, const Text& value) {

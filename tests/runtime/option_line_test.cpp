@@ -3,6 +3,7 @@
 #include <random>
 #include <string>
 
+#include "runtime/detail/option_line_bytes.h"
 #include "runtime/option_line.h"
 
 TEST(OptionLine, CommentThenSeparator) {

@@ -7,7 +7,9 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/detail/xml_escape_steps.h"
 #include "runtime/xml_escape.h"
+#include "support/escape_xml.h"
 
 using kit::Unfit;
 using kit::XmlEscape;
