@@ -24,7 +24,6 @@ namespace {
 
 using View = std::string_view;
 
-constexpr View indent = "   ";  // a top-level element
 
 // A fixed piece of an element, padded so that it is copied whole by two
 // sixteen-byte moves whatever its length.
@@ -163,6 +162,22 @@ private:
   bool ok_ = true;
 };
 
+// Writes the three spaces that indent a top-level element.
+void write_indent(Sink& out) { out << View("   "); }
+
+// Calls `take` with each comma-separated item of `text`, untrimmed, in
+// order: at least one, as "" holds one empty item.
+template <typename Take> [[gnu::always_inline]] inline void each_value(View text, Take&& take) {
+  const char* item = text.data();
+  const char* const end = item + text.size();
+  for (;;) {
+    const char* const comma = find_byte(item, end, ',');
+    take(View(item, static_cast<std::size_t>(comma - item)));
+    if (comma == end) return;
+    item = comma + 1;
+  }
+}
+
 bool is_enclosed_in_apostrophes(View v) {
   if (v.size() < 2 || v.front() != '\'' || v.back() != '\'') return false;
   const char* const last = v.data() + v.size() - 1;
@@ -252,15 +267,10 @@ bool put_title(Sink& out, View line) {
 
   const Pieces& p = pieces();
   put_value(out, p.entry, parts->key);
-  const char* item = parts->value.data();
-  const char* const end = item + parts->value.size();
-  for (;;) {
-    const char* const comma = find_byte(item, end, ',');
-    put_value(out, p.option, View(item, static_cast<std::size_t>(comma - item)));
+  each_value(parts->value, [&](View item) {
+    put_value(out, p.option, item);
     out.flush_if_full();
-    if (comma == end) break;
-    item = comma + 1;
-  }
+  });
   if (!parts->comment.empty()) put_value(out, p.trailing_comment, parts->comment);
   out.put(p.entry_close);
   return true;
@@ -270,7 +280,7 @@ bool put_title(Sink& out, View line) {
 // source is lost; unlike a value it is neither trimmed nor taken as quoted.
 [[gnu::noinline]] void put_kept_line(Sink& out, View line) {
   const Frame& frame = pieces().kept_line;
-  out << indent;
+  write_indent(out);
   // Apostrophes alone need no escape between double quotes.
   if (out.line != LineBytes::any) {
     out.put(frame.open_quoted, line, frame.quoted_close);
@@ -284,14 +294,14 @@ bool put_title(Sink& out, View line) {
 [[gnu::always_inline]] inline bool put_line_parts(Sink& out, View line) {
   if (line.front() == '#' || line.front() == ';') {
     if (line.size() > 1 && line[1] == ' ') {
-      out << indent;
+      write_indent(out);
       put_comment(out, line.substr(1));
       return true;
     }
     line.remove_prefix(1);
   }
   if (!line.empty() && line.front() == '[') {
-    out << indent;
+    write_indent(out);
     return put_title(out, line);
   }
   // A line without "=" or ":" (outside its trailing comment) writes nothing.
@@ -368,13 +378,8 @@ Text quote_value(const Text& value, char quote) {
 
 std::vector<Text> split_values(const Text& text) {
   std::vector<Text> items;
-  View rest = text.view();
-  for (;;) {
-    const std::size_t comma = rest.find(',');
-    items.emplace_back(trim_view(rest.substr(0, comma)));
-    if (comma == View::npos) return items;
-    rest.remove_prefix(comma + 1);
-  }
+  each_value(text.view(), [&items](View item) { items.emplace_back(trim_view(item)); });
+  return items;
 }
 
 Text translate_comment(const Text& text) {
@@ -392,8 +397,6 @@ Text translate_property(const Text& line) {
   Sink out;
   return put_property(out, line.view()) ? out.take() : Text();
 }
-
-bool write_indent(std::FILE* out) { return write_chars(out, "   "); }
 
 Conversion convert_file(const Text& source, const Text& target) {
   File owned;

@@ -52,7 +52,4 @@ Text quote_value(const Text& value, char quote);
 // The comma-separated items, each trimmed; never empty ("" gives one item).
 std::vector<Text> split_values(const Text& text);
 
-// Writes the three spaces that indent a top-level element.
-bool write_indent(std::FILE* out);
-
 }  // namespace kit::dorsik

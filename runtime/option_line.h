@@ -20,7 +20,9 @@ struct OptionLine {
 // a ";" between a pair of double quotes belongs to the value. On a line
 // without '"', a ";" in first place starts no comment. The rest then splits
 // at the first "=", or at the first ":" when there is none; nothing when it
-// holds neither.
+// holds neither. Its comment is the option's "comment" attribute in varnel
+// and the trailing comment in dorsik; varnel's reader cuts an inline
+// comment after the separator first (find_inline_comment, varnel/ini.h).
 std::optional<OptionLine> split_option_line(std::string_view line);
 
 }  // namespace kit

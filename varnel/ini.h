@@ -2,8 +2,8 @@
 // one element per line, and that tree written back as INI text.
 #pragma once
 
+#include <cstddef>
 #include <functional>
-#include <optional>
 #include <string_view>
 
 #include "runtime/array.h"
@@ -41,19 +41,28 @@ extern ReadNotes read_notes;
 // source cannot be opened or read.
 bool read_ini(const Text& source, Dom& tree);
 
+// The builders of read_ini, each filling the reader's reused element `into`.
 // The element "blank".
-Element make_blank();
+void make_blank(Element& into);
 // The element "comment" with "data" = text, unchanged.
-Element make_comment(const Text& text);
-// The section of a line holding "[": "title" with "name" in expand_mode,
-// else an element named after the section (encoded). The name may be empty.
-Element parse_section(const Text& line);
-// The position of the ";" that starts an option's inline comment; -1 when
-// none does (no separator, or the ";" is inside double quotes).
-int find_inline_comment(const Text& line);
-// The element "option" of a line; none when the line, its trailing comment
-// cut off, has no "=" or ":".
-std::optional<Element> parse_option(const Text& line);
+void make_comment(std::string_view text, Element& into);
+// The section of a line holding "[", named by what stands between it and
+// the next "]" (or the end): "title" with "name" in expand_mode, else an
+// element named after the section (encoded). false, nothing built, when
+// the name is empty.
+bool parse_section(std::string_view line, Element& into);
+// The position of the ";" that starts an option's inline comment, which
+// becomes the option's child "comment": the first ";" after the separator,
+// unless it stands inside the double quotes that follow it; npos when none.
+// This rule cuts first; split_option_line's (runtime/option_line.h), which
+// looks from the start of the line, then cuts what is left into the
+// option's "comment" attribute. Two rules, as the reader has both kinds.
+std::size_t find_inline_comment(std::string_view line);
+// The element "option" of a line: key and value trimmed, as "name" and
+// "value" in expand_mode or as one attribute named after the key (encoded),
+// then "comment" for split_option_line's trailing comment. false, nothing
+// built, when the line, that comment cut off, has no "=" or ":".
+bool parse_option(std::string_view line, Element& into);
 
 // Hands `write_line` one INI line, ending in "\n", for every node of the
 // top-level chain of ini_tree from node 1 on; stops and gives false as soon

@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,9 @@ const Text comment_attribute("comment");
 const Text active_attribute("active");
 const Text active_true("true");
 const Text active_false("false");
+const Text blank_name("blank");
+const Text data_attribute("data");
+const Text line_name("line");
 
 // Room for a name being encoded; the reader runs once at a time.
 std::string name_room;
@@ -66,61 +70,6 @@ bool section_collides(View name) {
     case 7: return name == "comment";
     default: return false;
   }
-}
-
-// The parts of an option line, key and value trimmed; none when the line,
-// its trailing comment cut off, has no "=" or ":".
-std::optional<OptionLine> split_option(View line) {
-  auto parts = split_option_line(line);
-  if (parts) {
-    parts->key = trim_view(parts->key);
-    parts->value = trim_view(parts->value);
-  }
-  return parts;
-}
-
-// Builds the element "option" of a line into `option`.
-void build_option(Element& option, const OptionLine& parts, View active) {
-  option.reset(option_name.view());
-  if (expand_mode) {
-    option.append_attribute(name_attribute.view(), parts.key);
-    option.append_attribute(value_attribute.view(), parts.value);
-  } else {
-    option.append_attribute(xml_name(parts.key, key_collides(parts.key, !parts.comment.empty())),
-                            parts.value);
-  }
-  if (!parts.comment.empty()) option.append_attribute(comment_attribute.view(), parts.comment);
-  if (!active.empty()) option.append_attribute(active_attribute.view(), active);
-}
-
-// The section name of a line holding "[": up to the first "]" after it, or
-// to the end of the line; not trimmed.
-View section_name(View line) {
-  const std::size_t open = line.find('[');
-  if (open == none) return View();
-  std::size_t close = line.find(']', open);
-  if (close == none) close = line.size();
-  return line.substr(open + 1, close - open - 1);
-}
-
-void build_section(Element& section, View name) {
-  if (!expand_mode) {
-    section.reset(xml_name(name, section_collides(name)));
-    return;
-  }
-  section.reset(title_name.view());
-  section.append_attribute(name_attribute.view(), name);
-}
-
-std::size_t inline_comment_at(View line) {
-  std::size_t separator = line.find('=');
-  if (separator == none) separator = line.find(':');
-  if (separator == none) return none;
-  const std::size_t q1 = line.find('"', separator + 1);
-  const std::size_t q2 = q1 == none ? none : line.find('"', q1 + 1);
-  const std::size_t r = line.find(';', separator + 1);
-  if (q2 != none && r != none && r > q1 && r < q2) return none;
-  return r;
 }
 
 // Links each line element after the previous one; the first goes below the
@@ -157,21 +106,12 @@ bool is_readable_file(std::FILE* f) {
   return ::fstat(::fileno(f), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
-const Text blank_name("blank");
-const Text line_name("line");
-const Text data_attribute("data");
-
-void build_comment(Element& comment, View text) {
-  comment.reset(comment_attribute.view());
-  comment.append_attribute(data_attribute.view(), text);
-}
-
-// One line, its trailing white space removed, into the tree; false when no
-// rule took it.
+// Which builder a line gets, as read_ini decides it; false when none takes
+// it. The line has its trailing white space removed.
 bool read_line_by_rules(View line, Linker& linker) {
   Element& element = linker.element();
   if (line.empty()) {
-    element.reset(blank_name.view());
+    make_blank(element);
     linker.link();
     return true;
   }
@@ -179,15 +119,16 @@ bool read_line_by_rules(View line, Linker& linker) {
   if (first == '#' || first == ';') {
     if (comment_prefix.is_empty()) comment_prefix = Text(first);
     const View rest = line.substr(1);
-    if (rest.empty() || rest.front() == '#' || rest.front() == ';' || rest.front() == ' ' ||
-        rest.find_first_of("=:") == none) {
-      build_comment(element, rest);
-      linker.link();
-      return true;
+    // A commented-out option: a separator, and no second mark or space.
+    const bool commented_out = !rest.empty() && rest.front() != '#' && rest.front() != ';' &&
+                               rest.front() != ' ' && rest.find_first_of("=:") != none;
+    if (!commented_out) {
+      make_comment(rest, element);
+    } else if (parse_option(rest, element)) {
+      element.append_attribute(active_attribute.view(), active_false.view());
+    } else {
+      return false;
     }
-    const auto parts = split_option(rest);
-    if (!parts) return false;
-    build_option(element, *parts, active_false.view());
     linker.link();
     return true;
   }
@@ -204,30 +145,27 @@ bool read_line_by_rules(View line, Linker& linker) {
     if (c == ' ') continue;
     if (c == '[') {
       if (section_failed) continue;
-      const View name = section_name(line);
-      if (name.empty()) {
+      if (!parse_section(line, element)) {
         section_failed = true;
         continue;
       }
-      build_section(element, name);
       linker.link();
       return true;
     }
     if (option_failed) continue;
-    const std::size_t p = inline_comment_at(line);
+    const std::size_t p = find_inline_comment(line);
     if (p != none) {
       pending_comment = line.substr(p + 1);
       line = line.substr(0, p);
     }
-    const auto parts = split_option(line);
-    if (!parts) {
+    if (!parse_option(line, element)) {
       option_failed = true;
       continue;
     }
-    build_option(element, *parts, active_true.view());
+    element.append_attribute(active_attribute.view(), active_true.view());
     linker.link();
     if (pending_comment) {
-      build_comment(element, *pending_comment);
+      make_comment(*pending_comment, element);
       linker.link_below();
     }
     return true;
@@ -248,31 +186,56 @@ void read_line_into(View line, Linker& linker, long line_number) {
 
 }  // namespace
 
-Element make_blank() { return Element(blank_name); }
+void make_blank(Element& into) { into.reset(blank_name.view()); }
 
-Element make_comment(const Text& text) {
-  Element comment;
-  build_comment(comment, text.view());
-  return comment;
+void make_comment(std::string_view text, Element& into) {
+  into.reset(comment_attribute.view());
+  into.append_attribute(data_attribute.view(), text);
 }
 
-Element parse_section(const Text& line) {
-  Element section;
-  build_section(section, section_name(line.view()));
-  return section;
+bool parse_section(std::string_view line, Element& into) {
+  const std::size_t open = line.find('[');
+  if (open == none) return false;
+  std::size_t close = line.find(']', open);
+  if (close == none) close = line.size();
+  const View name = line.substr(open + 1, close - open - 1);
+  if (name.empty()) return false;
+  if (expand_mode) {
+    into.reset(title_name.view());
+    into.append_attribute(name_attribute.view(), name);
+  } else {
+    into.reset(xml_name(name, section_collides(name)));
+  }
+  return true;
 }
 
-int find_inline_comment(const Text& line) {
-  const std::size_t p = inline_comment_at(line.view());
-  return p == none ? -1 : static_cast<int>(p);
+std::size_t find_inline_comment(std::string_view line) {
+  // This rule cuts first; split_option_line's, from the start of the line,
+  // cuts what is left: see its header.
+  std::size_t separator = line.find('=');
+  if (separator == none) separator = line.find(':');
+  if (separator == none) return none;
+  const std::size_t q1 = line.find('"', separator + 1);
+  const std::size_t q2 = q1 == none ? none : line.find('"', q1 + 1);
+  const std::size_t r = line.find(';', separator + 1);
+  if (q2 != none && r != none && r > q1 && r < q2) return none;
+  return r;
 }
 
-std::optional<Element> parse_option(const Text& line) {
-  const auto parts = split_option(line.view());
-  if (!parts) return std::nullopt;
-  Element option;
-  build_option(option, *parts, View());
-  return option;
+bool parse_option(std::string_view line, Element& into) {
+  const auto parts = split_option_line(line);
+  if (!parts) return false;
+  const View key = trim_view(parts->key);
+  const View value = trim_view(parts->value);
+  into.reset(option_name.view());
+  if (expand_mode) {
+    into.append_attribute(name_attribute.view(), key);
+    into.append_attribute(value_attribute.view(), value);
+  } else {
+    into.append_attribute(xml_name(key, key_collides(key, !parts->comment.empty())), value);
+  }
+  if (!parts->comment.empty()) into.append_attribute(comment_attribute.view(), parts->comment);
+  return true;
 }
 
 bool read_ini(const Text& source, Dom& tree) {
