@@ -1,7 +1,5 @@
 #include "dorsik/translate.h"
 
-#include <sys/stat.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -90,10 +88,6 @@ const Pieces& pieces() { return light_mode ? light_pieces : xml_pieces; }
 // Output is gathered here and handed to the file in blocks of this size, so
 // memory stays flat however long a line's translation is.
 constexpr std::size_t flush_threshold = 256 * 1024;
-
-// The source is read in blocks of this size: fewer system calls than the
-// stream library's default.
-constexpr std::size_t source_buffer_size = 64 * 1024;
 
 // Which bytes that escaping may change a line holds: none, so that its
 // values go out as they stand; apostrophes alone, which only matter between
@@ -326,11 +320,6 @@ bool put_title(Sink& out, View line) {
   return taken;
 }
 
-bool is_directory(std::FILE* f) {
-  struct stat info {};
-  return ::fstat(::fileno(f), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 // The whole of `in` into `file`, which stays open; stops early once a write
 // has failed, as nothing more can reach the target.
 Conversion translate(std::FILE* in, std::FILE* file, const Text& source, const Text& target) {
@@ -355,15 +344,15 @@ Conversion translate(std::FILE* in, std::FILE* file, const Text& source, const T
       }
       line = joined;
     }
-    if (!put_line(out, line) && done.kept_lines++ == 0) done.first_kept_line = first_line;
+    if (!put_line(out, line) && done.notes.kept_lines++ == 0) done.notes.first_kept_line = first_line;
     out << '\n';
     if (!out.flush_if_full()) return {Outcome::cannot_write, target};
   }
   if (std::ferror(in)) return {Outcome::cannot_read, source};
   out << (light_mode ? "/xml\n/options" : "</options>");
   if (!out.flush() || std::fflush(file) != 0) return {Outcome::cannot_write, target};
-  done.encoding = reader.encoding();
-  done.replaced_unfit = out.replaced_unfit;
+  done.notes.encoding = reader.encoding();
+  done.notes.replaced_unfit = out.replaced_unfit;
   return done;
 }
 
@@ -400,14 +389,8 @@ Text translate_property(const Text& line) {
 
 Conversion convert_file(const Text& source, const Text& target) {
   File owned;
-  std::FILE* in = stdin;
-  if (!is_standard_stream(source)) {
-    owned.reset(std::fopen(source.c_str(), "r"));
-    in = owned.get();
-  }
-  // A directory opens for reading on POSIX hosts but has no lines to give.
-  if (!in || is_directory(in)) return {Outcome::cannot_open, source};
-  std::setvbuf(in, nullptr, _IOFBF, source_buffer_size);
+  std::FILE* const in = open_source(source, owned);
+  if (in == nullptr) return {Outcome::cannot_open, source};
   if (is_standard_stream(target)) return translate(in, stdout, source, target);
 
   Conversion result;

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "runtime/detail/driver.h"
 #include "runtime/files.h"
 #include "runtime/text.h"
 
@@ -12,16 +13,16 @@ namespace kit::dorsik {
 // true selects the light form; set once by the driver before converting.
 extern bool light_mode;
 
-// How a conversion ended; each failure names the file it concerns.
-enum class Outcome { converted, cannot_open, cannot_read, cannot_write };
+using Outcome = kit::Outcome;
 
+// How a conversion ended; a failure names the file it concerns.
 struct Conversion {
   Outcome outcome = Outcome::converted;
   Text file;  // the file the failure concerns; empty after a conversion
-  SourceEncoding encoding = SourceEncoding::utf8;  // how the source was read
-  bool replaced_unfit = false;  // the XML form put U+FFFD for what XML cannot hold
-  long kept_lines = 0;          // lines no rule took, written as "line" elements
-  long first_kept_line = 0;     // the number of the first one's first line; 0 without one
+  // How the source was read, the lines kept as "line" elements (a joined
+  // line counted from its first) and whether the XML form put U+FFFD for
+  // what XML cannot hold.
+  RunNotes notes = {};
 };
 
 // Converts the whole source into the target, a line at a time: a title, an

@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#include <string>
 
 namespace kit {
 
@@ -33,15 +32,6 @@ void close_standard_output() {
 }
 
 }  // namespace
-
-Text kept_lines_note(long count, long first_line) {
-  const Text number(std::to_string(first_line));
-  if (count == 1) {
-    return "1 line kept as a line element: neither section, option nor comment, at line " + number;
-  }
-  return Text(std::to_string(count)) +
-         " lines kept as line elements: neither section, option nor comment, the first at line " + number;
-}
 
 bool is_standard_stream(const Text& name) { return name.view() == standard_stream; }
 

@@ -26,11 +26,6 @@ InfoRequest info_request(int argc, const char* const* argv);
 // with 0 (1 when standard output fails, under guard_standard_output).
 [[noreturn]] void print_version(const char* program, const char* version);
 
-// What a program tells its user after "<source>: " when `count` (at least 1)
-// of its lines fit no rule and were kept whole as "line" elements, the first
-// at the 1-based line `first_line`.
-Text kept_lines_note(long count, long first_line);
-
 // What a program says on standard error when standard output cannot take
 // its bytes (a closed pipe, a full device).
 inline constexpr const char* cannot_write_standard_output = "Cannot write standard output";

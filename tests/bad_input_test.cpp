@@ -126,6 +126,16 @@ TEST(UnopenableSource, SocketIsReportedAndNoTargetWritten) {
   EXPECT_FALSE(fs::exists(dir.file("sock.tmp")));
 }
 
+TEST(UnopenableSource, ClosedStandardInputCannotBeOpened) {
+  TempDir dir;
+  for (const char* program : {DORSIK_PATH, VARNEL_PATH}) {
+    const Outcome r = run_program(program, dir, "- out.xml", "", "<&-");
+    EXPECT_EQ(r.status, 1) << program;
+    EXPECT_EQ(r.err, "Cannot open -\n") << program;
+    EXPECT_FALSE(fs::exists(dir.file("out.xml"))) << program;
+  }
+}
+
 TEST(UnopenableSource, FileWithoutReadPermission) {
   if (::geteuid() == 0) GTEST_SKIP() << "root reads any file; the socket case stands in";
   TempDir dir;

@@ -3,6 +3,7 @@
 // errors on standard output, and a named target cut short by a file size
 // limit, which must leave the earlier target whole.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -48,6 +49,31 @@ TEST(StandardStreams, StandardOutputCarriesWhatANamedRunWrites) {
     EXPECT_EQ(piped.status, 0);
     EXPECT_EQ(piped.out, read_file(dir.file(form.target))) << form.program << form.switches;
     EXPECT_EQ(piped.err.rfind("Converting - into - ...\n", 0), 0u) << piped.err;
+  }
+}
+
+// With both streams into one file, progress lines, notes and failures keep
+// the order in which they were written.
+TEST(StandardStreams, BothStreamsKeepTheirOrder) {
+  const std::string kept = "conf.ini: 1 line kept as a line element: neither section, option nor comment, at line 1\n";
+  struct Run {
+    const char* program;
+    const char* args;
+    std::string both;
+  };
+  const Run runs[] = {
+      {VARNEL_PATH, "conf.ini", "Converting conf.ini into conf.xml ...\nStoring dom tree into conf.tmp\n" + kept},
+      {VARNEL_PATH, "conf.ini conf.xml",
+       "Converting conf.ini into conf.xml ...\nStoring dom tree into .tmp\nCannot open .tmp\n"},
+      {DORSIK_PATH, "conf.ini", "Converting conf.ini into conf.uc ...\nconf.uc generated.\n" + kept},
+      {DORSIK_PATH, "conf.ini nodir/out.xml", "Converting conf.ini into nodir/out.xml ...\nCannot open nodir/out.xml\n"},
+  };
+  for (const Run& run : runs) {
+    TempDir dir;
+    dir.write("conf.ini", "no rule\n");
+    ::mkdir(dir.file(".tmp").c_str(), 0755);  // the intermediate file of a named target
+    const Outcome r = run_program(run.program, dir, run.args, "", "2>&1");
+    EXPECT_EQ(r.out, run.both) << run.program << " " << run.args;
   }
 }
 

@@ -15,7 +15,6 @@ namespace kit::varnel {
 
 // Run-wide state, decided by the driver before the source is read.
 extern bool expand_mode;     // key and value as the attributes "name" and "value"
-extern bool light_output;    // store the light form
 extern Dom ini_tree;         // the tree of the run
 extern Text comment_prefix;  // the first comment character of the source, or ""
 extern Array ini_lines;      // the regenerated INI lines, each ending in "\n"

@@ -1,11 +1,9 @@
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "runtime/command_line.h"
+#include "runtime/detail/driver.h"
 #include "runtime/files.h"
 #include "runtime/option_line.h"
 #include "runtime/xml_escape.h"
@@ -14,7 +12,6 @@
 namespace kit::varnel {
 
 bool expand_mode = false;
-bool light_output = false;
 Dom ini_tree;
 Text comment_prefix;
 Array ini_lines;
@@ -97,14 +94,6 @@ private:
   Element element_;
   bool first_ = true;
 };
-
-// Bytes the streams of a run buffer, rather than the default few pages.
-constexpr std::size_t stream_buffer_size = std::size_t{1} << 16;
-
-bool is_readable_file(std::FILE* f) {
-  struct stat info {};
-  return ::fstat(::fileno(f), &info) == 0 && !S_ISDIR(info.st_mode);
-}
 
 // Which builder a line gets, as read_ini decides it; false when none takes
 // it. The line has its trailing white space removed.
@@ -243,15 +232,8 @@ bool read_ini(const Text& source, Dom& tree) {
   comment_prefix = Text();
   read_notes = ReadNotes();
   File owned;
-  std::FILE* in = stdin;
-  if (!is_standard_stream(source)) {
-    owned = open_file(source.c_str(), "r");
-    in = owned.get();
-  }
-  // A directory opens for reading on POSIX hosts but has no lines to give.
-  if (!in || !is_readable_file(in)) return false;
-  // A large source is read in few system calls.
-  std::setvbuf(in, nullptr, _IOFBF, stream_buffer_size);
+  std::FILE* in = open_source(source, owned);
+  if (in == nullptr) return false;
 
   Linker linker(tree);
   LineReader reader(in, NulBytes::drop, Decoding::source);

@@ -66,8 +66,8 @@ TEST(WellFormed, RandomSourcesGiveParsableXml) {
     const std::string xml = kit_test::read_file(dir.file("out.xml"));
     ASSERT_EQ(kit_test::xml_error(xml), "") << "source:\n" << source << "\noutput:\n" << xml;
     if (bytes == SourceBytes::text) {
-      EXPECT_EQ(result.encoding, kit::SourceEncoding::utf8);
-      EXPECT_FALSE(result.replaced_unfit) << source;
+      EXPECT_EQ(result.notes.encoding, kit::SourceEncoding::utf8);
+      EXPECT_FALSE(result.notes.replaced_unfit) << source;
       EXPECT_EQ(top_level_elements(xml), joined_lines(source)) << source;
     }
   }
