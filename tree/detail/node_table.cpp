@@ -12,10 +12,6 @@
 #include <stdexcept>
 #include <utility>
 
-#if KIT_SSE2
-#include <emmintrin.h>
-#endif
-
 namespace kit::detail {
 
 // Large trees hold millions of nodes: a node stays within 24 bytes.
@@ -58,38 +54,24 @@ std::size_t Words::hash_of(const Key& key) {
   return static_cast<std::size_t>(h >> 32);
 }
 
-std::size_t Words::find_or_add(const Key& key, const char* text, bool is_name, Slot* recent) {
+std::size_t Words::find_or_add(const Key& key, const char* text, Slot* recent) {
   if (same(recent[1], key)) {
     std::swap(recent[0], recent[1]);
     return recent[0].number - 1;
   }
-  if (words_.size() == max_words || (!is_name && value_count_ == max_values)) return none;
+  if (words_.size() == max_words) return none;
   Slot found;
   static_cast<Key&>(found) = key;
-  if (!is_name) {
-    if (values_.empty()) values_.resize(value_sets * value_ways);
-    Slot* const set = &values_[(hash_of(key) % value_sets) * value_ways];
-    std::size_t way = 0;
-    while (way < value_ways && set[way].number != 0 && !same(set[way], key)) ++way;
-    if (way == value_ways) return none;
-    if (set[way].number == 0) {
-      set[way] = found;
-      set[way].number = static_cast<std::uint32_t>(add(text, key.size) + 1);
-      ++value_count_;
-    }
-    found = set[way];
+  const std::size_t mask = names_.slots.empty() ? 0 : names_.slots.size() - 1;
+  std::size_t i = hash_of(key) & mask;
+  while (!names_.slots.empty() && names_.slots[i].number != 0 && !same(names_.slots[i], key)) {
+    i = (i + 1) & mask;
+  }
+  if (!names_.slots.empty() && names_.slots[i].number != 0) {
+    found = names_.slots[i];
   } else {
-    const std::size_t mask = names_.slots.empty() ? 0 : names_.slots.size() - 1;
-    std::size_t i = hash_of(key) & mask;
-    while (!names_.slots.empty() && names_.slots[i].number != 0 && !same(names_.slots[i], key)) {
-      i = (i + 1) & mask;
-    }
-    if (!names_.slots.empty() && names_.slots[i].number != 0) {
-      found = names_.slots[i];
-    } else {
-      found.number = static_cast<std::uint32_t>(add(text, key.size) + 1);
-      insert(names_, found);
-    }
+    found.number = static_cast<std::uint32_t>(add(text, key.size) + 1);
+    insert(names_, found);
   }
   recent[1] = recent[0];
   recent[0] = found;
@@ -284,69 +266,40 @@ void NodeTable::pack(Element& placed, const Element& from) {
   placed.block_.borrow(start);
 }
 
-// Name, data, then names and values in turn; data is free text and stays
-// in full. An own block holds only texts in full, with read_slack bytes of
-// room after its end: a short text is read, and copied, in whole words.
-#if KIT_SSE2
-namespace {
-
-// The first n of 16 bytes, n from 0 to 16, as masks of whole bytes.
-struct KeepMasks {
-  alignas(16) unsigned char bytes[17][16] = {};
-  constexpr KeepMasks() {
-    for (std::size_t n = 0; n <= 16; ++n) {
-      for (std::size_t i = 0; i < n; ++i) bytes[n][i] = 0xFF;
-    }
-  }
-};
-constexpr KeepMasks keep_masks;
-
-}  // namespace
-#endif
-
-bool Words::holds(const Slot& slot, const char* bytes, std::size_t size) {
-#if KIT_SSE2
-  // The text and the slot's key compared sixteen bytes at once.
-  const __m128i text = _mm_and_si128(
-      _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes)),
-      _mm_load_si128(reinterpret_cast<const __m128i*>(keep_masks.bytes[size])));
-  const __m128i key = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&slot.head));
-  return _mm_movemask_epi8(_mm_cmpeq_epi8(text, key)) == 0xFFFF && slot.size == size;
-#else
-  return same(slot, key_at(bytes, size));
-#endif
-}
-
-// An own block holds only texts in full, with read_slack bytes of room
-// after its end: a short text is read, and copied, in whole words.
+// Name, data, then names and values in turn; only names become words. An
+// own block holds only texts in full, with read_slack bytes of room after
+// its end: a short text is read, and copied, in whole words.
 std::size_t NodeTable::pack_own(char* const start, const ElementBlock& source) {
   Words& words = *words_;
   const char* in = source.bytes();
   const char* const end = in + source.size_bytes();
   char* out = start;
-  // One text: a word's number when the last words found at its place, or
-  // the table, have it; else the text as it stands.
-  const auto pack_text = [&](Words::Slot* recent, std::size_t longest, bool is_name) {
+  // A text as it stands: the mark and up to fifteen bytes as two words,
+  // without a call, or the mark and the rest.
+  const auto copy_text = [&] {
+    std::size_t at = 1 + (static_cast<unsigned char>(*in) >> 1);
+    if (static_cast<unsigned char>(*in) < 0x20) {
+      std::memcpy(out, in, 2 * 8);
+    } else {
+      at = 0;
+      skip_text(in, at);
+      std::memcpy(out, in, at);
+    }
+    in += at;
+    out += at;
+  };
+  // A name: a word's number when the last words found at its place, or the
+  // table, have it; else the text as it stands.
+  const auto pack_name = [&](Words::Slot* recent) {
     const auto mark = static_cast<unsigned char>(*in);
     const std::size_t size = mark >> 1;
-    if (mark >= 0x80 || size - 1 >= longest) {
-      std::size_t at = 1 + size;
-      if (mark < 0x20) {
-        // The mark and up to fifteen bytes, as two words, without a call.
-        std::memcpy(out, in, 2 * 8);
-      } else {
-        at = 0;
-        skip_text(in, at);
-        std::memcpy(out, in, at);
-      }
-      in += at;
-      out += at;
+    if (mark >= 0x80 || size - 1 >= Words::max_word_bytes) {
+      copy_text();
       return Words::none;
     }
     const std::size_t number = Words::holds(recent[0], in + 1, size)
                                    ? recent[0].number - 1
-                                   : words.find_or_add(Words::key_at(in + 1, size), in + 1,
-                                                       is_name, recent);
+                                   : words.find_or_add(Words::key_at(in + 1, size), in + 1, recent);
     if (number == Words::none) {
       // The mark and up to sixteen bytes, as two words and a byte.
       std::memcpy(out, in, 1 + 2 * 8);
@@ -360,15 +313,14 @@ std::size_t NodeTable::pack_own(char* const start, const ElementBlock& source) {
   // The name's first letter picks its recent words (names compete for one
   // place); the attributes' come with the name's number.
   const std::size_t letter = static_cast<unsigned char>(in[1]);
-  const std::size_t name = pack_text(words.recent_row(letter), Words::max_word_bytes, true);
+  const std::size_t name = pack_name(words.recent_row(letter));
   Words::Slot* const row = words.recent_row(name == Words::none ? letter : name + 1);
-  pack_text(row, 0, false);  // the data, as it stands
-  // The lambda moves `in` on.
+  copy_text();  // the data
+  // The lambdas move `in` on.
   std::size_t place = 2;
   while (in < end) {
-    Words::Slot* const pair = row + (place % Words::recent_places) * Words::recent_ways;
-    pack_text(pair, Words::max_word_bytes, true);
-    pack_text(pair + Words::recent_ways, Words::max_value_bytes, false);
+    pack_name(row + (place % Words::recent_places) * Words::recent_ways);
+    copy_text();  // the value
     place += 2;
   }
   return static_cast<std::size_t>(out - start);
