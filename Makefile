@@ -5,7 +5,7 @@ CMAKE   ?= cmake
 CTEST   ?= ctest
 CPACK   ?= cpack
 
-.PHONY: all demo test deps release package check sanitize fuzz fuzz-smoke bench clean
+.PHONY: all demo test deps release package check sanitize fuzz fuzz-smoke bench coverage clean
 
 all: release
 
@@ -59,6 +59,11 @@ fuzz-smoke:
 bench: deps
 	$(CMAKE) -S . -B $(BUILD)/bench -DCMAKE_BUILD_TYPE=Release -DVARNEL_TESTS=OFF -DVARNEL_BENCH=ON
 	$(CMAKE) --build $(BUILD)/bench -j $(JOBS)
+
+# The functions of both programs that never ran, for the golden cases alone
+# and for the whole suite; a report, not a gate.
+coverage: deps
+	python3 scripts/coverage $(BUILD)/coverage
 
 clean:
 	rm -rf $(BUILD)

@@ -22,6 +22,7 @@ const ProgramRules dorsik_rules = {
     ".uc",
     {{"-light", &light_mode, ".lgt", true}, {"-xml", nullptr, ".xml", true}},
     {"", "Cannot open", "Cannot read", "Cannot write"},
+    print_usage,
 };
 
 }  // namespace

@@ -161,7 +161,7 @@ void write_indent(Sink& out) { out << View("   "); }
 
 // Calls `take` with each comma-separated item of `text`, untrimmed, in
 // order: at least one, as "" holds one empty item.
-template <typename Take> [[gnu::always_inline]] inline void each_value(View text, Take&& take) {
+template <typename Take> [[gnu::always_inline]] inline void split_values(View text, Take&& take) {
   const char* item = text.data();
   const char* const end = item + text.size();
   for (;;) {
@@ -184,7 +184,7 @@ bool is_enclosed_in_apostrophes(View v) {
 Unfit unfit() { return light_mode ? Unfit::keep : Unfit::replace; }
 
 // The trimmed value of a line that holds bytes escaping may change,
-// apostrophes among them; apart from put_value, as most lines hold none and
+// apostrophes among them; apart from quote_value, as most lines hold none and
 // their path stays short.
 [[gnu::noinline]] void put_escaped_value(Sink& out, const Frame& frame, View value) {
   const bool enclosed = is_enclosed_in_apostrophes(value);
@@ -201,7 +201,7 @@ Unfit unfit() { return light_mode ? Unfit::keep : Unfit::replace; }
 }
 
 // The value trimmed, escaped and quoted, in its element's fixed pieces.
-inline void put_value(Sink& out, const Frame& frame, View value) {
+inline void quote_value(Sink& out, const Frame& frame, View value) {
   value = trim_view(value);
   // Without an apostrophe, no value is enclosed in them.
   if (out.line == LineBytes::plain) {
@@ -211,7 +211,7 @@ inline void put_value(Sink& out, const Frame& frame, View value) {
   }
 }
 
-void put_comment(Sink& out, View text) {
+void translate_comment(Sink& out, View text) {
   // "--" may not stand inside an XML comment-like value; "---" gives "- --".
   const char* const end = text.data() + text.size();
   const auto next_pair = [end](const char* from) {
@@ -222,7 +222,7 @@ void put_comment(Sink& out, View text) {
   };
   const char* pair = next_pair(text.data());
   if (pair == end) {
-    put_value(out, pieces().comment, text);
+    quote_value(out, pieces().comment, text);
     return;
   }
   // Each pair of two bytes becomes three.
@@ -239,33 +239,33 @@ void put_comment(Sink& out, View text) {
   }
   copy_bytes(to, View(from, static_cast<std::size_t>(end - from)));
   to += end - from;
-  put_value(out, pieces().comment, View(broken.data(), static_cast<std::size_t>(to - broken.data())));
+  quote_value(out, pieces().comment, View(broken.data(), static_cast<std::size_t>(to - broken.data())));
 }
 
-bool put_title(Sink& out, View line) {
+bool translate_title(Sink& out, View line) {
   const char* const end = line.data() + line.size();
   const char* const open = find_byte(line.data(), end, '[');
   if (open == end) return false;
   const char* const close = find_byte(line.data(), end, ']');
   const View name = close > open ? View(open + 1, static_cast<std::size_t>(close - open - 1)) : View();
-  put_value(out, pieces().title, name);
+  quote_value(out, pieces().title, name);
   return true;
 }
 
 // The steps of a property line, and of any line below, are inlined into the
 // loop over lines: most lines are short, and calls for each cost more than
 // their work.
-[[gnu::always_inline]] inline bool put_property(Sink& out, View line) {
+[[gnu::always_inline]] inline bool translate_property(Sink& out, View line) {
   const auto parts = split_option_line(line);
   if (!parts) return false;
 
   const Pieces& p = pieces();
-  put_value(out, p.entry, parts->key);
-  each_value(parts->value, [&](View item) {
-    put_value(out, p.option, item);
+  quote_value(out, p.entry, parts->key);
+  split_values(parts->value, [&](View item) {
+    quote_value(out, p.option, item);
     out.flush_if_full();
   });
-  if (!parts->comment.empty()) put_value(out, p.trailing_comment, parts->comment);
+  if (!parts->comment.empty()) quote_value(out, p.trailing_comment, parts->comment);
   out.put(p.entry_close);
   return true;
 }
@@ -289,17 +289,17 @@ bool put_title(Sink& out, View line) {
   if (line.front() == '#' || line.front() == ';') {
     if (line.size() > 1 && line[1] == ' ') {
       write_indent(out);
-      put_comment(out, line.substr(1));
+      translate_comment(out, line.substr(1));
       return true;
     }
     line.remove_prefix(1);
   }
   if (!line.empty() && line.front() == '[') {
     write_indent(out);
-    return put_title(out, line);
+    return translate_title(out, line);
   }
   // A line without "=" or ":" (outside its trailing comment) writes nothing.
-  return put_property(out, line);
+  return translate_property(out, line);
 }
 
 // Translates one trimmed, non-empty line; false when no rule took it and it
@@ -361,30 +361,30 @@ Conversion translate(std::FILE* in, std::FILE* file, const Text& source, const T
 Text quote_value(const Text& value, char quote) {
   Sink out;
   const Piece quoted(View(&quote, 1));
-  put_value(out, Frame{"", quoted, "", quoted, quote}, value.view());
+  quote_value(out, Frame{"", quoted, "", quoted, quote}, value.view());
   return out.take();
 }
 
 std::vector<Text> split_values(const Text& text) {
   std::vector<Text> items;
-  each_value(text.view(), [&items](View item) { items.emplace_back(trim_view(item)); });
+  split_values(text.view(), [&items](View item) { items.emplace_back(trim_view(item)); });
   return items;
 }
 
 Text translate_comment(const Text& text) {
   Sink out;
-  put_comment(out, text.view());
+  translate_comment(out, text.view());
   return out.take();
 }
 
 Text translate_title(const Text& line) {
   Sink out;
-  return put_title(out, line.view()) ? out.take() : Text();
+  return translate_title(out, line.view()) ? out.take() : Text();
 }
 
 Text translate_property(const Text& line) {
   Sink out;
-  return put_property(out, line.view()) ? out.take() : Text();
+  return translate_property(out, line.view()) ? out.take() : Text();
 }
 
 Conversion convert_file(const Text& source, const Text& target) {

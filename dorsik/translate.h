@@ -35,6 +35,9 @@ struct Conversion {
 // that cannot be opened leaves no target behind.
 Conversion convert_file(const Text& source, const Text& target);
 
+// The translations of single lines as texts, each a one-line wrapper over
+// the form convert_file runs, which writes into its output block.
+
 // `<comment value="..." />`, with "--" broken up as "- -".
 Text translate_comment(const Text& text);
 

@@ -42,6 +42,7 @@ const ProgramRules varnel_rules = {
      {"-document", &document_output, nullptr, false}},
     // Every failure reads "Cannot open", as the program always said.
     {"", "Cannot open", "Cannot open", "Cannot open"},
+    print_usage,
 };
 
 int format_code() { return light_output ? format_light : format_xml; }

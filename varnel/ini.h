@@ -69,7 +69,9 @@ bool parse_option(std::string_view line, Element& into);
 // element gives its "data" as it stands; in the default mode names are
 // decoded back to the source's text.
 bool regenerate_ini(const std::function<bool(std::string_view line)>& write_line);
-// The same lines, appended to ini_lines.
+// The same lines, appended to ini_lines. The lines below are each a
+// one-line wrapper over the form regenerate_ini runs, which builds the line
+// in its reused block.
 void regenerate_ini();
 // "[" + section name + "]\n".
 Text title_line(const Element& element);

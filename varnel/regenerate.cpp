@@ -29,13 +29,13 @@ View source_name(View name) {
 }
 
 // The lines are built into one reused buffer; the views handed out point there.
-void put_title(ByteBlock& line, const Element& element) {
+void title_line(ByteBlock& line, const Element& element) {
   line += '[';
   line += expand_mode ? attribute(element, "name") : source_name(element.name_view());
   line += "]\n";
 }
 
-void put_option(ByteBlock& line, const Element& element) {
+void option_line(ByteBlock& line, const Element& element) {
   View key, value, active;
   bool key_found = false;
   bool value_found = false;
@@ -71,7 +71,7 @@ void put_option(ByteBlock& line, const Element& element) {
   line += '\n';
 }
 
-void put_comment_node(ByteBlock& line, View text) {
+void comment_node_line(ByteBlock& line, View text) {
   if (!is_blank(text)) line += comment_prefix.view();
   line += text;
   line += '\n';
@@ -79,14 +79,14 @@ void put_comment_node(ByteBlock& line, View text) {
 
 void put_node(ByteBlock& line, const Node& node) {
   if (node.is_comment()) {
-    put_comment_node(line, node.comment().view());
+    comment_node_line(line, node.comment().view());
     return;
   }
   if (!node.is_element()) return;  // a script block gives no line
   const Element& element = node.element();
   const View name = element.name_view();
   if (name == "option") {
-    put_option(line, element);
+    option_line(line, element);
   } else if (name == "blank") {
     line += '\n';
   } else if (name == "comment") {
@@ -97,7 +97,7 @@ void put_node(ByteBlock& line, const Node& node) {
     line += attribute(element, "data");  // kept as read
     line += '\n';
   } else {
-    put_title(line, element);  // "title", or a section named after itself
+    title_line(line, element);  // "title", or a section named after itself
   }
 }
 
@@ -105,19 +105,19 @@ void put_node(ByteBlock& line, const Node& node) {
 
 Text title_line(const Element& element) {
   ByteBlock line;
-  put_title(line, element);
+  title_line(line, element);
   return Text(line.view());
 }
 
 Text option_line(const Element& element) {
   ByteBlock line;
-  put_option(line, element);
+  option_line(line, element);
   return Text(line.view());
 }
 
 Text comment_node_line(const Text& text) {
   ByteBlock line;
-  put_comment_node(line, text.view());
+  comment_node_line(line, text.view());
   return Text(line.view());
 }
 

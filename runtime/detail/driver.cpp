@@ -61,16 +61,26 @@ void print_usage_text(const ProgramRules& rules) {
   std::exit(0);
 }
 
+namespace {
+
+// The program's print_usage, which never returns.
+[[noreturn]] void usage(const ProgramRules& rules) {
+  rules.print_usage();
+  std::exit(0);
+}
+
+}  // namespace
+
 CommandLine read_command_line(const ProgramRules& rules, int argc, const char* const* argv) {
   switch (info_request(argc, argv)) {
-    case InfoRequest::help: print_usage_text(rules);
+    case InfoRequest::help: usage(rules);
     case InfoRequest::version: print_version(rules.name, project_version);
     case InfoRequest::none: break;
   }
   Array arguments(argv);
   int count = argc;
   const int counted = count - uncounted_switches(rules, argc, argv);
-  if (counted < min_argument_count || counted > max_argument_count) print_usage_text(rules);
+  if (counted < min_argument_count || counted > max_argument_count) usage(rules);
 
   Text extension = rules.extension;
   CommandLine line;
@@ -95,7 +105,7 @@ CommandLine read_command_line(const ProgramRules& rules, int argc, const char* c
   }
   // "-" names no file: "- -" is a filter, and no file can be the other stream.
   line.to_stdout = is_standard_stream(line.target);
-  if (!line.from_stdin && line.target.compare_nocase(line.source) == 0) print_usage_text(rules);
+  if (!line.from_stdin && line.target.compare_nocase(line.source) == 0) usage(rules);
   return line;
 }
 

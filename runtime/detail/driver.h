@@ -32,10 +32,13 @@ struct ProgramRules {
   std::initializer_list<SwitchRule> switches;
   // What each failure says in front of its file, by Outcome (the first unused).
   const char* failure_words[4];
+  // The program's own print_usage, which calls print_usage_text; it ends
+  // the process.
+  void (*print_usage)();
 };
 
 // Prints the usage text of `rules` on standard output and ends the process
-// with 0.
+// with 0. Each program's print_usage calls it.
 [[noreturn]] void print_usage_text(const ProgramRules& rules);
 
 // The command line once read.
@@ -49,9 +52,10 @@ struct CommandLine {
 
 // Answers --help or --version; reads the switches in front of the source
 // through the table (an unknown one is dropped), derives the target from the
-// source's base name or takes the name after it. Prints the usage text, and
-// does not return, for a wrong number of counted arguments, for switches
-// alone, and for a target equal to the source (case ignored).
+// source's base name or takes the name after it. Calls the program's
+// print_usage, which does not return, for a wrong number of counted
+// arguments, for switches alone, and for a target equal to the source
+// (case ignored), and for --help.
 CommandLine read_command_line(const ProgramRules& rules, int argc, const char* const* argv);
 
 // Whether writing `file` would overwrite the source under another name;
