@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Front end over CMake. `make demo` and `make test` are all a new user needs.
 BUILD   ?= build
 JOBS    ?= $(shell nproc 2>/dev/null || echo 2)
@@ -5,12 +6,16 @@ CMAKE   ?= cmake
 CTEST   ?= ctest
 CPACK   ?= cpack
 
-.PHONY: all demo test deps release package check sanitize fuzz fuzz-smoke bench coverage clean
+.PHONY: all demo test deps test-deps release package dist docs check sanitize fuzz fuzz-smoke bench coverage clean
 
 all: release
 
 deps:
 	@sh scripts/ensure-deps
+
+# What only the tests need beside the build: lintian and doxygen.
+test-deps:
+	@sh scripts/ensure-deps --test
 
 # Release build, then every example converted and shown.
 release: deps
@@ -20,16 +25,31 @@ release: deps
 demo: release
 	@sh scripts/demo $(BUILD)/release
 
-# A Debian package of the Release build, left in $(BUILD)/release.
-package: release
-	cd $(BUILD)/release && $(CPACK) -G DEB
+# The Debian packages varnel and libvarnel-dev, from a Release build of
+# their own configured for /usr; left in $(BUILD)/package.
+package: deps
+	$(CMAKE) -S . -B $(BUILD)/package -DCMAKE_BUILD_TYPE=Release -DVARNEL_TESTS=OFF -DCMAKE_INSTALL_PREFIX=/usr
+	$(CMAKE) --build $(BUILD)/package -j $(JOBS)
+	cd $(BUILD)/package && $(CPACK) -G DEB
+
+# The source release: the committed tree under varnel-VERSION/.
+VERSION := $(shell awk '/^project/ { for (i = 1; i < NF; i++) if ($$i == "VERSION") print $$(i + 1) }' CMakeLists.txt)
+dist:
+	@mkdir -p $(BUILD)
+	git archive --format=tar.gz --prefix=varnel-$(VERSION)/ -o $(BUILD)/varnel-$(VERSION).tar.gz HEAD
+	@echo "$(BUILD)/varnel-$(VERSION).tar.gz"
+
+# The API reference of both libraries, in $(BUILD)/docs/html.
+docs: test-deps
+	sh scripts/docs $(BUILD)/docs
 
 # The whole suite twice: a warnings-as-errors build, then the sanitizers;
 # then each fuzz target briefly, where Clang can build them.
 test: check sanitize fuzz-smoke
 
-check: deps
-	$(CMAKE) -S . -B $(BUILD)/check -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_WERROR=ON
+check: deps test-deps
+	$(CMAKE) -S . -B $(BUILD)/check -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNEL_WERROR=ON \
+		-DCMAKE_INSTALL_PREFIX=/usr
 	$(CMAKE) --build $(BUILD)/check -j $(JOBS)
 	cd $(BUILD)/check && $(CTEST) --output-on-failure -j $(JOBS)
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The general Array against the standard containers doing the same work:
 // pushes, text-key sets then gets, join and sort, a million elements each.
 #include <benchmark/benchmark.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Times an earlier commit against the current tree, side by side.
 
 usage: bench/compare.py [--runs N] [--only NAME,...] REV

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Line reading and the string built-ins over large inputs: time per byte
 // should stay flat as lines and strings grow.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loading a generated 100 MB XML document into a tree, against Expat alone
 // parsing the same file with callbacks that do nothing, fed the same way.
 //

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes a large configuration file for timing dorsik.
 
 usage: make_conf.py SIZE_MB OUTPUT [LONG_LINE_KB]

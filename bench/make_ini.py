@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Writes a large INI file for timing varnel.
 
 usage: make_ini.py SIZE_MB OUTPUT

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Times both converters on generated 100 MB inputs and reports throughput and
 # peak memory, medians of five runs (elapsed time, and CPU time user+sys).
 # usage: bench/time_converters.sh [BUILD_DIR]   (default build/release)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Building and storing element trees: a flat tree of a million elements and a
 // nested one of a hundred thousand, each element with three short attributes.
 //

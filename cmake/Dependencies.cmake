@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Every system dependency is a Debian package; name it when it is missing so
 # the fix is one apt-get away.
 function(varnel_require found package what)

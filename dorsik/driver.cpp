@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "dorsik/driver.h"
 
 #include "dorsik/translate.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The dorsik command line: switches, target name, progress lines.
 //
 // All of the program is in kit::dorsik, so its names never meet the other

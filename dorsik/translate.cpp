@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "dorsik/translate.h"
 
 #include <cstdint>

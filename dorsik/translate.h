@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The configuration translator: titles, properties and comments, one line at
 // a time, into XML or the light form (elements without angle brackets).
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The configuration converter on a whole file, in both forms. Properties:
 // every conversion succeeds; the light form is the XML form without its
 // angle brackets (every "<" and ">" of the XML form is markup, the rest

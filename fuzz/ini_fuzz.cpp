@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The INI reader, the tree writers and the regenerator on a whole file, in
 // the default and the expanded mode. Properties: reading and storing
 // succeed; the whole document is well-formed with namespace processing,

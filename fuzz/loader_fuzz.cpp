@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The XML loader and the writers. Properties, for any document Expat takes:
 // the stored copy is a well-formed document (comments around the top element
 // go inside it), holding every word of the document's text in its order; and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the fuzz targets share: files in memory and the way a broken
 // property stops the run.
 #pragma once

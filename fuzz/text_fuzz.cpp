@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Text operations that take positions, against a model written from
 // their contracts: plain byte loops over a std::string, positions in 64 bits
 // so that no clamping can overflow. Property: after every operation the

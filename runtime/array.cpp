@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "runtime/array.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "runtime/builtins.h"
 
 #include "runtime/dyn.h"

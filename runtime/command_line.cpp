@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "runtime/command_line.h"
 
 #include <csignal>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "runtime/option_line.h"
 #include "runtime/detail/option_line_bytes.h"
 

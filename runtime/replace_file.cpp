@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "runtime/replace_file.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "runtime/typed_array.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "runtime/unicode.h"
 
 namespace kit {

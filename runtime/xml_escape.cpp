@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "runtime/xml_escape.h"
 #include "runtime/detail/xml_escape_steps.h"
 

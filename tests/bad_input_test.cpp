@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bad inputs the golden cases cannot hold: a 50 MB line, whose target is
 // too large to keep beside the tests, and a source that exists but cannot
 // be opened. Each run must end with the expected status and messages, write

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Records every golden case list again into a scratch folder of the build
 # tree and compares it both ways with tests/golden/<program>: a case listed
 # but not recorded, recorded but not listed, or recorded differently, fails.

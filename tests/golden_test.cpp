@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // End-to-end runs of the programs against golden files.
 //
 // Each case is a folder golden/<program>/<case>/ holding:

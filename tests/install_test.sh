@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: MIT
 # Installs a build into a scratch prefix, checks what was installed, then
 # builds examples/lookup against the installed package, with CMake and with
 # pkg-config (where it is present), and runs it on the installed dorsik's
@@ -25,7 +26,7 @@ fail() {
 pc=$(find "$prefix" -name varnel.pc)
 [ -n "$pc" ] || fail "no varnel.pc installed"
 libdir=$(dirname "$(dirname "$pc")")
-for f in bin/dorsik bin/varnel share/man/man1/dorsik.1 share/man/man1/varnel.1 \
+for f in bin/dorsik bin/varnel share/man/man1/dorsik.1.gz share/man/man1/varnel.1.gz \
          include/varnel/runtime/text.h include/varnel/runtime/files.h \
          include/varnel/tree/dom.h include/varnel/tree/loader.h include/varnel/tree/search.h; do
   [ -f "$prefix/$f" ] || fail "$f not installed"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The programs in pipelines and when writing fails, beyond what a golden
 // case can hold: standard output against the file a named run writes, write
 // errors on standard output, and a named target cut short by a file size

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tree/dom.h"
 
 #include <memory>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tree/loader.h"
 
 #include <expat.h>

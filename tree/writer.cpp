@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tree/writer.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "varnel/driver.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The varnel command line: switches, target name, checks, progress lines.
 //
 // All of the program is in kit::varnel, so its names never meet the other

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The INI converter's conversion: an INI file read into a flat element tree,
 // one element per line, and that tree written back as INI text.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Loads an XML file with the varnel tree library and prints the value a key
 // gives: an attribute of that name, or the text of an element so named.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Sixteen-byte blocks for the scans that compare sixteen bytes at a time.
 // Internal to the runtime library; installed only because text.h's inline
 // byte search walks its blocks with it.

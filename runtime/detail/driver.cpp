@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "runtime/detail/driver.h"
 
 #include <sys/stat.h>

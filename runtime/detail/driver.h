@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The skeleton both programs' drivers share: the command line read through a
 // table of switches, the target name and the check that it is not the
 // source, the source opened, and every message of a run. Not installed: it

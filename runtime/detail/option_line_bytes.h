@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // split_option_line read a byte at a time, as machines without wider
 // comparisons do; only its tests call it, which hold the two to one result.
 // Not installed: no installed header includes it.

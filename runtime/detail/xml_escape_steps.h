@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pieces of the XML escape that only its tests call: the step for one
 // byte and the word-wide scan that stands in for the sixteen-byte one. Not
 // installed: no installed header includes it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whatever the bytes, the XML form must parse: random lines built from the
 // characters that steer the translator, the ones XML cares about and the
 // ones it cannot hold. Text XML can hold goes through untouched, and every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "runtime/dyn.h"
 
 #include <gtest/gtest.h>

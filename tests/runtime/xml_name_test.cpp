@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Any text as an XML name and back: the name table against Expat, the
 // escapes and their reading, and the round trip on random texts.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Captures what a piece of code writes to standard output or standard error,
 // at the file-descriptor level, so C stdio and iostreams are both seen.
 #pragma once

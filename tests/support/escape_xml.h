@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The XML escape handed to a callback a piece at a time, for the tests and
 // fuzz targets that compare escaped texts.
 #pragma once

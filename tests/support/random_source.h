@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Random line-oriented sources built from the pieces that steer a converter
 // and the ones XML cares about, for the well-formedness tests.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs a program through the shell in a scratch directory and collects what
 // it wrote on its standard streams.
 #pragma once

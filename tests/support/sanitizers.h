@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whether the tests run under AddressSanitizer, whose shadow memory defeats
 // an address-space limit.
 #pragma once

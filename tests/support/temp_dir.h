@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A scratch directory made for one test and removed with everything in it.
 #pragma once
 

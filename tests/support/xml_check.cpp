@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "support/xml_check.h"
 
 #include <expat.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Well-formedness check of an XML document through Expat.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A tree a million levels deep: built, copied, written and dumped without
 // running out of stack.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Building, links, cursor moves, copies and unlinking of the element tree.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The diagnostic listings of a tree.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Input meant to hurt the loader: entity bombs, a million open elements, a
 // hundred-megabyte text and cut-off files. Each must end in a message or a
 // normal result, quickly and in memory proportional to the file.

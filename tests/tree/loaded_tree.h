@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Trees loaded from XML text and written back as one line, for the loader
 // and search tests.
 #pragma once

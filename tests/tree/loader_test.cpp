@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The XML loader: placement of elements and comments, text joining,
 // messages, the echo and lookup handlers, round trips through the writer.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Searches, lookups, collection, merge and completion over element trees.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The tree writers: XML and the light forms, their sinks and their escaping.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whatever the bytes, a whole document of either mode parses with namespace
 // processing: random lines of the characters that steer the reader, the ones
 // XML cares about and the ones it cannot hold. Every line gives one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal to the tree library: how an element's bytes are laid out.
 //
 // Name, data, then each attribute's name and value, each behind a mark: a

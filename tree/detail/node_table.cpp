@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tree/detail/node_table.h"
 
 #include "runtime/detail/blocks.h"

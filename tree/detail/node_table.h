@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal to the tree library: a Dom's node table, the chunks its element
 // bytes and comments live in, and its word table.
 //

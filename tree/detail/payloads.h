@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Internal to the tree library: the handles through which nodes hold their
 // payloads. tree/dom.h includes this header because an Element and a Node
 // hold them by value; nothing here is meant for callers.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 import os
 
 example = "[General]\n# main settings\nname = Demo\nlist = a, b ; two items\n"

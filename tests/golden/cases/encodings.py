@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Sources as Windows and Linux tools write them, for both programs' lists:
 # each is read in the encoding its first bytes tell and converted to UTF-8.
 accented = "[G\u00e9n\u00e9ral]\nprice = 5 \u20ac\nquote = \u201chi\u201d\nname = M\u00fcller\n"

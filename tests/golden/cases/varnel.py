@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 import os
 
 example = "[main]\ncolor = red ; note\n"
