@@ -22,7 +22,7 @@ const ProgramRules dorsik_rules = {
     "-        -xml   for an xml extension (default uc).\n",
     ".uc",
     {{"-light", &light_mode, ".lgt", true}, {"-xml", nullptr, ".xml", true}},
-    {"", "Cannot open", "Cannot read", "Cannot write"},
+    {"", cannot_open_message, "Cannot read", "Cannot write"},
     print_usage,
 };
 

@@ -34,7 +34,7 @@ void die(const char* msg) {
 
 void quit() { std::exit(0); }
 
-void report_cannot_open(const char* path) { std::fprintf(stderr, "Cannot open %s\n", path); }
+void report_cannot_open(const char* path) { std::fprintf(stderr, "%s %s\n", cannot_open_message, path); }
 
 const char* plural_s(int n) { return n < 2 ? "" : "s"; }
 

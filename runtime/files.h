@@ -49,6 +49,10 @@ inline void print_line(const Text& s) { print_line(s.c_str()); }
 /// Ends the process with status 0, writing nothing of its own.
 [[noreturn]] void quit();
 
+/// What a failure to open a file says in front of its path; both programs
+/// say it too.
+inline constexpr const char* cannot_open_message = "Cannot open";
+
 /// Writes "Cannot open <path>\n" to standard error.
 void report_cannot_open(const char* path);
 

@@ -42,7 +42,7 @@ const ProgramRules varnel_rules = {
      {"-expand", &expand_mode, nullptr, true},
      {"-document", &document_output, nullptr, false}},
     // Every failure reads "Cannot open", as the program always said.
-    {"", "Cannot open", "Cannot open", "Cannot open"},
+    {"", cannot_open_message, cannot_open_message, cannot_open_message},
     print_usage,
 };
 
