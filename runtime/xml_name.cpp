@@ -105,8 +105,8 @@ constexpr NameTable name_table = [] {
   const auto mark = [](std::array<std::uint64_t, plane_size / 64>& bits, char32_t first, char32_t last) {
     for (char32_t c = first; c <= last; ++c) bits[c / 64] |= std::uint64_t{1} << (c % 64);
   };
-  for (char c = 'A'; c <= 'Z'; ++c) mark(table.start, static_cast<char32_t>(c), static_cast<char32_t>(c));
-  for (char c = 'a'; c <= 'z'; ++c) mark(table.start, static_cast<char32_t>(c), static_cast<char32_t>(c));
+  mark(table.start, 'A', 'Z');
+  mark(table.start, 'a', 'z');
   mark(table.start, '_', '_');
   for (const Range& r : name_start_ranges) mark(table.start, r.first, r.last);
   table.later = table.start;
@@ -167,34 +167,36 @@ Escape escape_at(View text, std::size_t at) {
   return {0, 0};
 }
 
-// The character at `at`: its bytes, and whether it may stand there as it is.
+// The character at `at`: its bytes, whether they are well-formed and what
+// they spell, and whether it may stand there as it is.
 struct NameChar {
   std::size_t length;
+  bool well_formed;
+  char32_t code;
   bool stands;
 };
 NameChar name_char(View text, std::size_t at) {
   const auto byte = static_cast<unsigned char>(text[at]);
   const auto& bits = at == 0 ? name_table.start : name_table.later;
   if (byte < 0x80) {
-    return {1, NameTable::has(bits, byte) && !(byte == '_' && looks_like_escape(text, at))};
+    return {1, true, byte, NameTable::has(bits, byte) && !(byte == '_' && looks_like_escape(text, at))};
   }
   const char* const from = text.data() + at;
   const Utf8Sequence sequence = utf8_sequence(from, text.data() + text.size());
-  if (!sequence.well_formed) return {sequence.length, false};
+  if (!sequence.well_formed) return {sequence.length, false, 0, false};
   const char32_t code = utf8_code_point(from, sequence.length);
-  return {sequence.length, code < plane_size && NameTable::has(bits, code)};
+  return {sequence.length, true, code, code < plane_size && NameTable::has(bits, code)};
 }
 
 // The character at `at`, escaped: each byte of an ill-formed sequence as
 // the low surrogate U+DC80 + its value less 0x80, a code no well-formed
 // text holds, so that the byte comes back.
-void put_escaped_char(std::string& out, View text, std::size_t at, std::size_t length) {
-  const char* const from = text.data() + at;
-  if (!utf8_sequence(from, text.data() + text.size()).well_formed) {
-    for (std::size_t i = 0; i < length; ++i) put_escape(out, 0xDC00 + static_cast<unsigned char>(from[i]));
+void put_escaped_char(std::string& out, View text, std::size_t at, const NameChar& c) {
+  if (c.well_formed) {
+    put_escape(out, c.code);
     return;
   }
-  put_escape(out, utf8_code_point(from, length));
+  for (std::size_t i = 0; i < c.length; ++i) put_escape(out, 0xDC00 + static_cast<unsigned char>(text[at + i]));
 }
 
 // The ASCII bytes that stand as they are wherever they follow the first:
@@ -246,7 +248,7 @@ std::string_view encode_xml_name(std::string_view text, std::string& room, bool 
     if (c.stands && !(at == 0 && escape_first)) {
       room.append(text.data() + at, c.length);
     } else {
-      put_escaped_char(room, text, at, c.length);
+      put_escaped_char(room, text, at, c);
     }
     at += c.length;
   }

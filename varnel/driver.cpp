@@ -118,13 +118,8 @@ int run_varnel(int argc, const char* const* argv) {
     status = Dyn(saved);
     if (!saved) return messages.fail(Outcome::cannot_write, intermediate);
   }
-  RunNotes notes;
-  notes.encoding = read_notes.encoding;
-  notes.kept_lines = read_notes.kept_lines;
-  notes.first_kept_line = read_notes.first_kept_line;
-  notes.names_escaped = read_notes.names_escaped;
-  notes.replaced_unfit = ini_tree.output().replaced_unfit;
-  messages.tell(line.source, line.target, notes);
+  read_notes.replaced_unfit = ini_tree.output().replaced_unfit;
+  messages.tell(line.source, line.target, read_notes);
   return 0;
 }
 

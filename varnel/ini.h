@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "runtime/array.h"
+#include "runtime/detail/driver.h"
 #include "runtime/files.h"
 #include "runtime/text.h"
 #include "tree/dom.h"
@@ -20,14 +21,10 @@ extern Dom ini_tree;         // the tree of the run
 extern Text comment_prefix;  // the first comment character of the source, or ""
 extern Array ini_lines;      // the regenerated INI lines, each ending in "\n"
 
-// What read_ini met, for the notes at the end of a run.
-struct ReadNotes {
-  SourceEncoding encoding = SourceEncoding::utf8;  // how the source was read
-  long kept_lines = 0;         // lines no rule took, linked as "line" elements
-  long first_kept_line = 0;    // the 1-based number of the first; 0 without one
-  bool names_escaped = false;  // a key or section name was encoded (default mode)
-};
-extern ReadNotes read_notes;
+// What read_ini met, for the notes at the end of a run: how the source was
+// read, the lines kept as "line" elements, whether a name was encoded
+// (default mode). The driver adds what the writer replaced.
+extern RunNotes read_notes;
 
 // Reads the INI file, or standard input for "-", into `tree` (reset first),
 // one top-level element per line, and sets comment_prefix and read_notes. A

@@ -16,7 +16,7 @@ bool expand_mode = false;
 Dom ini_tree;
 Text comment_prefix;
 Array ini_lines;
-ReadNotes read_notes;
+RunNotes read_notes;
 
 namespace {
 
@@ -231,7 +231,7 @@ bool parse_option(std::string_view line, Element& into) {
 bool read_ini(const Text& source, Dom& tree) {
   tree.reset();
   comment_prefix = Text();
-  read_notes = ReadNotes();
+  read_notes = RunNotes();
   File owned;
   std::FILE* in = open_source(source, owned);
   if (in == nullptr) return false;
